@@ -1,0 +1,106 @@
+// tavik-cli list and encode, run as a process the way scripts use it.
+#include <gtest/gtest.h>
+
+#include "support/process.hpp"
+
+namespace tavik {
+namespace {
+
+using test::runProcess;
+
+const std::string kCli = TAVIK_CLI_PATH;
+
+TEST(CliList, EighteenAlignedRowsInCatalogueOrder) {
+    const auto r = runProcess(kCli, {"list"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("X  X2000 ", 0), 0U) << r.out;
+    EXPECT_NE(r.out.find("\nC  Σシステム "), std::string::npos);
+    EXPECT_NE(r.out.find("\nI  カラオケの鉄人  0..9\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nU  U-kara          1..2\n"), std::string::npos) << r.out;
+    int lines = 0;
+    for (char c : r.out) {
+        lines += c == '\n';
+    }
+    EXPECT_EQ(lines, 18);
+}
+
+TEST(CliEncode, SingleCommand) {
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* out;
+        const char* err;
+    } cases[] = {
+        {{"encode", "T3", "12"},
+         0,
+         "packet 80 36 00 FF 0C 0F 4F 41\nreport 00 36 00 FF 0C 0F 4F 41 00\n",
+         ""},
+        {{"encode", "x", "12345"},
+         0,
+         "packet 80 39 2E D1 10 14 18 17 11 15 17\n"
+         "report 00 39 2E D1 10 14 18 17 11\nreport 00 15 17 D1 10 14 18 17 11\n",
+         ""},
+        {{"encode", "u", "ku"},
+         0,
+         "packet 80 33 98 67 13\nreport 00 33 98 67 13 00 00 00 00\n",
+         ""},
+        {{"encode", "Q", "12"}, 2, "", "error システム指定が間違っています。\n"},
+        {{"encode", "T03", "12"}, 2, "", "error メーカー選択が間違っています。\n"},
+        {{"encode", "X1", "12"}, 2, "", "error メーカー選択が間違っています。\n"},
+        {{"encode", "G", "SE"}, 2, "", "error 曲番号が間違っているか、非対応の機能キーです。\n"},
+        {{"encode", "J"}, 2, "", "error 曲番号が間違っているか、非対応の機能キーです。\n"},
+    };
+    for (const auto& c : cases) {
+        const auto r = runProcess(kCli, c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1];
+        EXPECT_EQ(r.out, c.out) << c.args[1];
+        EXPECT_EQ(r.err, c.err) << c.args[1];
+    }
+}
+
+// "A" alone selects the first number, 0, as the window does: the confirm code goes back to 0x12.
+TEST(CliEncode, BatchKeepsOrderAndSkipsBlankLines) {
+    const std::string input =
+        "T3 12\r\n"
+        "\n"
+        "  \t \n"
+        "A3\t12 ignored tokens\n"
+        "A 12\n"
+        "Q 1\n"
+        "J\n"
+        "j se";
+    const auto r = runProcess(kCli, {"encode", "--batch"}, input);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out,
+              "packet 80 36 00 FF 0C 0F 4F 41\nreport 00 36 00 FF 0C 0F 4F 41 00\n"
+              "packet 80 35 87 56 04 05 15\nreport 00 35 87 56 04 05 15 00 00\n"
+              "packet 80 35 87 56 04 05 12\nreport 00 35 87 56 04 05 12 00 00\n"
+              "error システム指定が間違っています。\n"
+              "error 曲番号が間違っているか、非対応の機能キーです。\n"
+              "packet 80 43 81 16 1F\nreport 00 43 81 16 1F 00 00 00 00\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CliEncode, BatchOfGoodLinesExitsZero) {
+    const auto r = runProcess(kCli, {"encode", "--batch"}, "D 123456\nK KU\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "packet 80 1B D1 2D 08 31 32 33 34 3C 35 36 09\n"
+              "report 00 1B D1 2D 08 31 32 33 34\nreport 00 3C 35 36 09 31 32 33 34\n"
+              "packet 80 15 2E D1 F0 35 F7\nreport 00 15 2E D1 F0 35 F7 00 00\n");
+}
+
+TEST(CliUsage, HelpVersionAndMistakes) {
+    EXPECT_EQ(runProcess(kCli, {"--help"}).exitCode, 0);
+    EXPECT_EQ(runProcess(kCli, {"encode", "--help"}).exitCode, 0);
+    const auto version = runProcess(kCli, {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("tavik-cli ", 0), 0U) << version.out;
+    EXPECT_EQ(runProcess(kCli, {}).exitCode, 2);
+    EXPECT_EQ(runProcess(kCli, {"bogus"}).exitCode, 2);
+    EXPECT_EQ(runProcess(kCli, {"encode"}).exitCode, 2);
+    EXPECT_EQ(runProcess(kCli, {"encode", "--batch", "T3"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace tavik
