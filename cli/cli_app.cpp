@@ -4,15 +4,16 @@
 #include <istream>
 #include <ostream>
 
+#include "devices_command.hpp"
 #include "encode_command.hpp"
 #include "list_command.hpp"
+#include "send_command.hpp"
 #include "version.hpp"
 
 namespace tavik::cli {
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, HidBackend* backend) {
-    (void)backend;
     CLI::App app{
         "Sends remote-control commands to karaoke systems through the USB infrared "
         "transmitter, without a window.",
@@ -33,6 +34,23 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     encode->add_option("COMMAND", command, "Song number or function name (SE KU KD SP ST CL)");
     encode->add_flag("--batch", batch, "Read 'SYSTEM COMMAND' lines from standard input");
 
+    auto* send = app.add_subcommand("send", "Send a command to the transmitter");
+    std::string sendSystem;
+    std::string sendCommand;
+    bool sendBatchMode = false;
+    SendOptions sendOptions;
+    send->add_option("SYSTEM", sendSystem,
+                     "System letter, directly followed by an optional system number (T3)");
+    send->add_option("COMMAND", sendCommand, "Song number or function name (SE KU KD SP ST CL)");
+    send->add_flag("--batch", sendBatchMode,
+                   "Send each 'SYSTEM COMMAND' line of standard input over one connection");
+    send->add_option("--device", sendOptions.devicePath,
+                     "Use the transmitter at this path (see 'devices') instead of the first");
+    send->add_flag("--trace", sendOptions.trace,
+                   "Print each report written and the last input report on standard error");
+
+    auto* devices = app.add_subcommand("devices", "List the transmitters present");
+
     std::vector<const char*> argv;
     argv.reserve(args.size());
     for (const std::string& a : args) {
@@ -40,13 +58,19 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
-        if (encode->parsed()) {
-            if (batch && !system.empty()) {
+        const auto checkBatch = [](bool isBatch, const std::string& systemToken) {
+            if (isBatch && !systemToken.empty()) {
                 throw CLI::ValidationError("--batch takes no SYSTEM or COMMAND");
             }
-            if (!batch && system.empty()) {
+            if (!isBatch && systemToken.empty()) {
                 throw CLI::RequiredError("SYSTEM");
             }
+        };
+        if (encode->parsed()) {
+            checkBatch(batch, system);
+        }
+        if (send->parsed()) {
+            checkBatch(sendBatchMode, sendSystem);
         }
     } catch (const CLI::ParseError& e) {
         return app.exit(e, out, err) == 0 ? kExitOk : kExitBadInput;
@@ -54,6 +78,17 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
     if (encode->parsed()) {
         return batch ? encodeBatch(in, out) : encodeSingle(system, command, out, err);
+    }
+    if (send->parsed() || devices->parsed()) {
+        if (backend == nullptr) {
+            err << "tavik-cli: no access to HID devices\n";
+            return kExitNotDelivered;
+        }
+        if (devices->parsed()) {
+            return listDevices(*backend, out, err);
+        }
+        return sendBatchMode ? sendBatch(*backend, sendOptions, in, out, err)
+                             : sendSingle(*backend, sendOptions, sendSystem, sendCommand, out, err);
     }
     return listSystems(out);
 }

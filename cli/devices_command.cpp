@@ -1,0 +1,59 @@
+#include "devices_command.hpp"
+
+#include <cstdio>
+#include <ostream>
+
+#include "hid_backend.hpp"
+#include "messages.hpp"
+
+namespace tavik::cli {
+namespace {
+
+std::string revision(std::uint16_t version) {
+    char text[16];
+    std::snprintf(text, sizeof text, "Rev.%04X", version);
+    return text;
+}
+
+bool isPermissionProblem(const std::string& reason) {
+    return reason.find("ermission") != std::string::npos;
+}
+
+}  // namespace
+
+int listDevices(HidBackend& backend, std::ostream& out, std::ostream& err) {
+    int present = 0;
+    int usable = 0;
+    bool permissionHint = false;
+    for (const HidDeviceInfo& info : backend.enumerate()) {
+        if (info.vendorId != kTransmitterVendorId || info.productId != kTransmitterProductId) {
+            continue;
+        }
+        ++present;
+        out << info.path << "  " << revision(info.versionNumber);
+        std::string reason;
+        if (backend.open(info.path, reason)) {
+            ++usable;
+            for (const std::string* name : {&info.manufacturer, &info.product}) {
+                if (!name->empty()) {
+                    out << "  " << *name;
+                }
+            }
+        } else {
+            out << "  cannot open: " << reason;
+            permissionHint = permissionHint || isPermissionProblem(reason);
+        }
+        out << '\n';
+    }
+    if (present == 0) {
+        out << messages::kDeviceNotFound << '\n';
+    }
+    if (permissionHint) {
+        err << "hint: install the udev rule (packaging/70-tavik.rules) into /etc/udev/rules.d, "
+               "then run 'udevadm control --reload' and 'udevadm trigger --action=add "
+               "--subsystem-match=hidraw', or replug the transmitter\n";
+    }
+    return usable > 0 ? 0 : 1;
+}
+
+}  // namespace tavik::cli

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavik {
+
+// The transmitter, as the HID attributes name it.
+inline constexpr std::uint16_t kTransmitterVendorId = 0x0BFE;
+inline constexpr std::uint16_t kTransmitterProductId = 0x2022;
+
+struct HidDeviceInfo {
+    std::string path;
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::uint16_t versionNumber = 0;
+    std::string manufacturer;  // UTF-8; empty where the platform gives none
+    std::string product;
+};
+
+// One open handle of a device. A handle is used by one thread at a time; closing it (destroying
+// the object) must not overlap a call on it.
+class HidDevice {
+  public:
+    virtual ~HidDevice() = default;
+    // Reads one input report into `buffer`, waiting at most `timeoutMs`. Returns the number of
+    // bytes read, 0 when the time ran out, or -1 when the read failed (device gone).
+    virtual int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) = 0;
+    // Writes one whole output report (report ID first). False when the write failed.
+    virtual bool write(const std::uint8_t* data, std::size_t length) = 0;
+};
+
+// The only way the link reaches devices: the HID library in the program, a fake in tests.
+class HidBackend {
+  public:
+    virtual ~HidBackend() = default;
+    // The HID devices present now, in the platform's order.
+    virtual std::vector<HidDeviceInfo> enumerate() = 0;
+    // Opens `path` for reading and writing; nullptr on failure, with the reason in `error`.
+    virtual std::unique_ptr<HidDevice> open(const std::string& path, std::string& error) = 0;
+};
+
+}  // namespace tavik

@@ -1,0 +1,101 @@
+#include "hidapi_backend.hpp"
+
+#include <hidapi.h>
+
+#include <cerrno>
+#include <cstring>
+#include <cwchar>
+
+#if defined(__APPLE__)
+#include <hidapi_darwin.h>
+#endif
+
+namespace tavik {
+namespace {
+
+std::string toUtf8(const wchar_t* text) {
+    std::string out;
+    if (text == nullptr) {
+        return out;
+    }
+    for (; *text != L'\0'; ++text) {
+        const auto c = static_cast<std::uint32_t>(*text);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// hidapi is not thread-safe on one handle: each handle here is used by one thread only (the link
+// opens the device twice: one handle for the reader, one for the window's thread).
+class HidapiDevice : public HidDevice {
+  public:
+    explicit HidapiDevice(hid_device* device) : m_device(device) {}
+    ~HidapiDevice() override { hid_close(m_device); }
+    HidapiDevice(const HidapiDevice&) = delete;
+    HidapiDevice& operator=(const HidapiDevice&) = delete;
+
+    int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
+        return hid_read_timeout(m_device, buffer, length, timeoutMs);
+    }
+
+    bool write(const std::uint8_t* data, std::size_t length) override {
+        // Report ID 0 leads, as hidapi expects for devices without numbered reports.
+        return hid_write(m_device, data, length) == static_cast<int>(length);
+    }
+
+  private:
+    hid_device* m_device;
+};
+
+}  // namespace
+
+HidapiBackend::HidapiBackend() {
+    hid_init();
+#if defined(__APPLE__)
+    // The link opens the transmitter twice; macOS opens devices exclusively by default.
+    hid_darwin_set_open_exclusive(0);
+#endif
+}
+
+HidapiBackend::~HidapiBackend() {
+    hid_exit();
+}
+
+std::vector<HidDeviceInfo> HidapiBackend::enumerate() {
+    std::vector<HidDeviceInfo> devices;
+    hid_device_info* list = hid_enumerate(0, 0);
+    for (const hid_device_info* d = list; d != nullptr; d = d->next) {
+        devices.push_back({d->path != nullptr ? d->path : "", d->vendor_id, d->product_id,
+                           d->release_number, toUtf8(d->manufacturer_string),
+                           toUtf8(d->product_string)});
+    }
+    hid_free_enumeration(list);
+    return devices;
+}
+
+std::unique_ptr<HidDevice> HidapiBackend::open(const std::string& path, std::string& error) {
+    errno = 0;
+    hid_device* device = hid_open_path(path.c_str());
+    if (device == nullptr) {
+        const int reason = errno;
+        error = reason != 0 ? std::strerror(reason) : toUtf8(hid_error(nullptr));
+        return nullptr;
+    }
+    return std::make_unique<HidapiDevice>(device);
+}
+
+}  // namespace tavik

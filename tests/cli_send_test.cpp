@@ -1,0 +1,110 @@
+// tavik-cli send and devices, driven in-process over the fake transmitter.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli_app.hpp"
+#include "hex_text.hpp"
+#include "support/fake_hid_backend.hpp"
+
+namespace tavik {
+namespace {
+
+using test::FakeHidBackend;
+
+struct CliRun {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+CliRun runTool(FakeHidBackend& backend, std::vector<std::string> args,
+               const std::string& input = {}) {
+    args.insert(args.begin(), "tavik-cli");
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    const int code = cli::runCli(args, in, out, err, &backend);
+    return {code, out.str(), err.str()};
+}
+
+TEST(CliSend, NoTransmitterLogsNotFoundThenTheSendLine) {
+    FakeHidBackend backend;
+    const CliRun r = runTool(backend, {"send", "T3", "12"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "デバイスが見付かりません。\ntavik T3 12\n");
+}
+
+TEST(CliSend, SendsTheReportsAndLogsLikeTheWindow) {
+    FakeHidBackend backend;
+    backend.plug({.path = "/dev/hidraw1", .versionNumber = 0x0105});
+    const CliRun r = runTool(backend, {"send", "x", "123"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "デバイスが見付かりました(Rev.0105)。\ntavik X 123\n");
+    ASSERT_EQ(backend.writes("/dev/hidraw1").size(), 1U);
+    EXPECT_EQ(hexJoined(backend.writes("/dev/hidraw1")[0]), "00 37 2E D1 10 17 14 18 17");
+    EXPECT_EQ(backend.openHandles(), 0);
+}
+
+TEST(CliSend, BadInputSendsNothing) {
+    const struct {
+        const char* system;
+        const char* command;
+        const char* line;
+    } cases[] = {{"Q", "12", "システム指定が間違っています。"},
+                 {"T9", "12", "メーカー選択が間違っています。"},
+                 {"G", "SE", "曲番号が間違っているか、非対応の機能キーです。"}};
+    for (const auto& c : cases) {
+        FakeHidBackend backend;
+        backend.plug({.path = "t"});
+        const CliRun r = runTool(backend, {"send", c.system, c.command});
+        EXPECT_EQ(r.exitCode, 2) << c.system;
+        EXPECT_EQ(r.out, std::string(c.line) + "\n") << c.system;
+        EXPECT_EQ(backend.opens("t"), 0) << "nothing searched or sent";
+    }
+}
+
+TEST(CliSend, BatchKeepsOneConnectionAndTracesReports) {
+    FakeHidBackend backend;
+    backend.plug({.path = "t"});
+    const CliRun r = runTool(backend, {"send", "--batch", "--trace"}, "J se\nC12 ku\n\nQ 1\n");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out,
+              "デバイスが見付かりました(Rev.0100)。\ntavik J se\ntavik C12 ku\n"
+              "システム指定が間違っています。\n");
+    EXPECT_EQ(r.err, "OUT[ 43 81 16 1F ] / IN[ ]\nOUT[ 13 55 AA 08 ] / IN[ ]\n");
+    EXPECT_EQ(backend.opens("t"), 2);
+}
+
+TEST(CliSend, BatchSearchesAgainWhileNotConnected) {
+    FakeHidBackend backend;
+    backend.plug({.path = "t"});
+    backend.failWrite("t", 1);
+    const CliRun r = runTool(backend, {"send", "--batch"}, "J KU\nJ KD\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out,
+              "デバイスが見付かりました(Rev.0100)。\nデバイスへの送信に失敗しました。\ntavik J KU\n"
+              "デバイスが見付かりました(Rev.0100)。\ntavik J KD\n");
+}
+
+TEST(CliDevices, ListsUsableAndUnusableTransmitters) {
+    FakeHidBackend backend;
+    backend.plug({.path = "/dev/hidraw0", .vendorId = 0x046D});
+    backend.plug({.path = "/dev/hidraw1", .versionNumber = 0x001A});
+    backend.plug({.path = "/dev/hidraw2", .openError = "Permission denied"});
+    CliRun r = runTool(backend, {"devices"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out,
+              "/dev/hidraw1  Rev.001A  Fake Maker  Fake Transmitter\n"
+              "/dev/hidraw2  Rev.0100  cannot open: Permission denied\n");
+    EXPECT_NE(r.err.find("udevadm trigger --action=add --subsystem-match=hidraw"),
+              std::string::npos);
+    EXPECT_EQ(backend.openHandles(), 0);
+
+    FakeHidBackend none;
+    r = runTool(none, {"devices"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "デバイスが見付かりません。\n");
+}
+
+}  // namespace
+}  // namespace tavik

@@ -1,0 +1,264 @@
+#include "device_link.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "cross_thread_log.hpp"
+#include "encoder.hpp"
+#include "hex_text.hpp"
+#include "messages.hpp"
+#include "support/fake_hid_backend.hpp"
+#include "support/recording_log.hpp"
+
+namespace tavik {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeHidBackend;
+using test::RecordingLog;
+
+const std::string kFound0100 = "デバイスが見付かりました(Rev.0100)。";
+const std::string kNotFound(messages::kDeviceNotFound);
+const std::string kReceiveFailed(messages::kReceiveFailed);
+const std::string kSendFailed(messages::kSendFailed);
+
+constexpr DeviceLink::Options kFastReads{5, ""};
+
+CodePacket encoded(SystemId system, std::int32_t number, const char* text) {
+    CodePacket packet;
+    EXPECT_GT(encodeCommand(packet, system, number, text), 0);
+    return packet;
+}
+
+std::vector<std::string> hexWrites(const FakeHidBackend& backend, const std::string& path) {
+    std::vector<std::string> out;
+    for (const auto& w : backend.writes(path)) {
+        out.push_back(hexJoined(w));
+    }
+    return out;
+}
+
+template <typename Predicate>
+bool eventually(Predicate predicate) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+template <typename Function>
+std::chrono::milliseconds timed(Function function) {
+    const auto start = std::chrono::steady_clock::now();
+    function();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+}
+
+class DeviceLinkTest : public ::testing::Test {
+  protected:
+    FakeHidBackend backend;
+    RecordingLog log;
+};
+
+TEST_F(DeviceLinkTest, NotFoundThenFoundByALaterSend) {
+    DeviceLink link(backend, log, kFastReads);
+    link.initialise();
+    const CodePacket packet = encoded(3, -1, "se");
+    EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kNotConnected);
+    EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kNotConnected);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{kNotFound, kNotFound}));
+
+    backend.plug({.path = "/dev/hidraw3"});
+    EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent);
+    EXPECT_EQ(link.connected(), 1);
+    EXPECT_EQ(log.lines().back(), kFound0100);
+    EXPECT_EQ(hexWrites(backend, "/dev/hidraw3"),
+              (std::vector<std::string>{"00 43 81 16 1F 00 00 00 00"}));
+    link.shutdownLink();
+    EXPECT_EQ(backend.openHandles(), 0);
+}
+
+TEST_F(DeviceLinkTest, OnlyTheExactVendorAndProductAreTaken) {
+    backend.plug({.path = "wrong-product", .productId = 0x2023});
+    backend.plug({.path = "wrong-vendor", .vendorId = 0x0BFF});
+    backend.plug({.path = "unopenable", .openError = "Permission denied"});
+    backend.plug({.path = "first", .versionNumber = 0x0105});
+    backend.plug({.path = "second", .versionNumber = 0x001A});
+    DeviceLink link(backend, log, kFastReads);
+    link.initialise();
+    EXPECT_EQ(link.findDevice(), 1);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"デバイスが見付かりました(Rev.0105)。"}));
+    EXPECT_EQ(backend.opens("wrong-product") + backend.opens("wrong-vendor"), 0);
+    EXPECT_EQ(backend.opens("first"), 2);
+    EXPECT_EQ(backend.opens("second"), 0);
+    EXPECT_EQ(backend.openHandles(), 2);
+    link.shutdownLink();
+    EXPECT_EQ(backend.openHandles(), 0);
+}
+
+TEST_F(DeviceLinkTest, VersionIsFourUpperCaseHexDigits) {
+    backend.plug({.path = "t", .versionNumber = 0x001A});
+    DeviceLink link(backend, log, kFastReads);
+    link.initialise();
+    ASSERT_EQ(link.findDevice(), 1);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"デバイスが見付かりました(Rev.001A)。"}));
+}
+
+TEST_F(DeviceLinkTest, ReportsCarryTheStaleFillerOfTheFirst) {
+    backend.plug({.path = "t"});
+    DeviceLink link(backend, log, kFastReads);
+    link.initialise();
+    const CodePacket packet = encoded(0, -1, "12345");
+    ASSERT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent);
+    EXPECT_EQ(hexWrites(backend, "t"), (std::vector<std::string>{"00 39 2E D1 10 14 18 17 11",
+                                                                 "00 15 17 D1 10 14 18 17 11"}));
+}
+
+TEST_F(DeviceLinkTest, UnplugLogsTheFailureOnceAndTheNextSendSearches) {
+    backend.plug({.path = "t"});
+    DeviceLink link(backend, log, kFastReads);
+    link.initialise();
+    ASSERT_EQ(link.findDevice(), 1);
+    backend.unplug("t");
+    ASSERT_TRUE(eventually([&] { return link.connected() == 0; }));
+    std::this_thread::sleep_for(30ms);  // several read time-outs: no second line
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kReceiveFailed}));
+
+    const CodePacket packet = encoded(3, -1, "KU");
+    EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kNotConnected);
+    EXPECT_EQ(log.lines().back(), kNotFound);
+    link.shutdownLink();
+    EXPECT_EQ(backend.openHandles(), 0);
+}
+
+TEST_F(DeviceLinkTest, FailedFirstWriteStopsThePacketAndDropsTheConnection) {
+    backend.plug({.path = "t"});
+    DeviceLink link(backend, log, kFastReads);
+    link.initialise();
+    ASSERT_EQ(link.findDevice(), 1);
+    backend.failWrite("t", 1);
+    const CodePacket packet = encoded(0, -1, "12345");  // two reports
+    EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kWriteFailed);
+    EXPECT_EQ(link.connected(), 0);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kSendFailed}));
+    EXPECT_TRUE(backend.writes("t").empty());
+
+    EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent);
+    EXPECT_EQ(log.lines().back(), kFound0100) << "the next send searches again";
+    EXPECT_EQ(backend.writes("t").size(), 2U);
+    EXPECT_EQ(backend.openHandles(), 2) << "the lost connection's handles are released";
+}
+
+TEST_F(DeviceLinkTest, FailedSecondOpenShowsThroughTheReader) {
+    backend.plug({.path = "t", .failOpenNumber = 2});
+    DeviceLink link(backend, log, kFastReads);
+    link.initialise();
+    EXPECT_EQ(link.findDevice(), 1);
+    ASSERT_TRUE(eventually([&] { return link.connected() == 0; }));
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kReceiveFailed}));
+}
+
+TEST_F(DeviceLinkTest, TraceShowsEachReportAndTheLastInput) {
+    backend.plug({.path = "t"});
+    DeviceLink link(backend, log, kFastReads);
+    std::vector<std::string> trace;
+    link.setTrace([&](const std::string& line) { trace.push_back(line); });
+    link.initialise();
+    const CodePacket packet = encoded(2, -1, "12345");
+    ASSERT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent);
+    EXPECT_EQ(trace, (std::vector<std::string>{"OUT[ 18 84 10 60 70 80 90 A0 ] / IN[ ]",
+                                               "OUT[ F0 ] / IN[ ]"}));
+    backend.queueInputReport("t", {0x00, 0x01, 0xAB});
+    ASSERT_TRUE(eventually([&] {
+        trace.clear();
+        link.transmitPacket(packet, 5);
+        return trace.back() == "OUT[ 18 84 10 60 ] / IN[ 00 01 AB ]";
+    }));
+}
+
+// shutdownLink must return promptly whatever the reader is doing.
+TEST_F(DeviceLinkTest, ShutdownIsBoundedInEveryState) {
+    {
+        DeviceLink never(backend, log);
+        never.initialise();
+        EXPECT_LT(timed([&] { never.shutdownLink(); }), 50ms) << "never connected";
+    }
+    backend.plug({.path = "silent"});
+    {
+        DeviceLink link(backend, log);  // the program's 100 ms read time-out
+        link.initialise();
+        ASSERT_EQ(link.findDevice(), 1);
+        EXPECT_LT(timed([&] { link.shutdownLink(); }), 500ms) << "reader waiting in a read";
+    }
+    {
+        DeviceLink link(backend, log);
+        link.initialise();
+        ASSERT_EQ(link.findDevice(), 1);
+        backend.failWrite("silent", 1);
+        const CodePacket packet = encoded(3, -1, "KU");
+        ASSERT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kWriteFailed);
+        EXPECT_LT(timed([&] { link.shutdownLink(); }), 500ms) << "connection dropped by a write";
+    }
+    EXPECT_EQ(backend.openHandles(), 0);
+}
+
+// The window's log only takes lines when its thread pumps. A reader that hands over its failure
+// line while the window's thread is inside shutdownLink must neither deadlock nor lose the line.
+TEST_F(DeviceLinkTest, ShutdownLetsAWaitingReaderLineThrough) {
+    std::vector<std::string> window;  // touched only by this ("window") thread
+    CrossThreadLog pumpedLog([&](const std::string& line) { window.push_back(line); }, nullptr);
+    backend.plug({.path = "t"});
+    DeviceLink link(backend, pumpedLog, kFastReads);
+    link.initialise();
+    ASSERT_EQ(link.findDevice(), 1);
+    backend.unplug("t");
+    std::this_thread::sleep_for(20ms);  // the reader is now waiting in appendLog
+    EXPECT_EQ(window.size(), 1U);
+    EXPECT_LT(timed([&] { link.shutdownLink(); }), 500ms);
+    EXPECT_EQ(window, (std::vector<std::string>{kFound0100, kReceiveFailed}));
+    EXPECT_EQ(backend.openHandles(), 0);
+}
+
+TEST_F(DeviceLinkTest, ThousandReconnectionsLeaveOneReaderAndNoHandles) {
+    DeviceLink link(backend, log, {1, ""});
+    link.initialise();
+    const CodePacket packet = encoded(3, -1, "KU");
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        backend.plug({.path = "t"});
+        // Unless the reader has seen the unplug yet, the first write fails and drops the link.
+        TransmitResult result = link.transmitPacket(packet, packet.count);
+        if (result == TransmitResult::kWriteFailed) {
+            result = link.transmitPacket(packet, packet.count);
+        }
+        ASSERT_EQ(result, TransmitResult::kSent) << cycle;
+        ASSERT_LE(backend.openHandles(), 4) << cycle;
+        backend.unplug("t");
+        if (cycle % 2 == 0) {
+            ASSERT_TRUE(eventually([&] { return link.connected() == 0; })) << cycle;
+        }
+    }
+    EXPECT_EQ(backend.maxConcurrentReads(), 1);
+    link.shutdownLink();
+    EXPECT_EQ(backend.openHandles(), 0);
+    EXPECT_EQ(backend.writes("t").size(), 1000U);
+}
+
+TEST_F(DeviceLinkTest, DevicePathOptionPicksThatTransmitter) {
+    backend.plug({.path = "a"});
+    backend.plug({.path = "b", .versionNumber = 0x0200});
+    DeviceLink link(backend, log, {5, "b"});
+    link.initialise();
+    ASSERT_EQ(link.findDevice(), 1);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"デバイスが見付かりました(Rev.0200)。"}));
+    EXPECT_EQ(backend.opens("a"), 0);
+}
+
+}  // namespace
+}  // namespace tavik
