@@ -196,6 +196,7 @@ std::int32_t arrangeSevenSlots(Filler& f, SystemId system) {
         std::int32_t& slot = f.at(e - k);
         const std::int32_t c = f.at(cursor - 1);
         const bool isLetter = c == a || c == b;
+        // NOLINTNEXTLINE(bugprone-branch-clone): two different reasons for a d0 slot
         if (k == 1 && isLetter) {
             slot = d0;
         } else if (k == 2 && !isLetter) {

@@ -3,8 +3,8 @@
 #include <hidapi.h>
 
 #include <cerrno>
-#include <cstring>
-#include <cwchar>
+#include <system_error>
+#include <type_traits>
 
 #if defined(__APPLE__)
 #include <hidapi_darwin.h>
@@ -19,7 +19,8 @@ std::string toUtf8(const wchar_t* text) {
         return out;
     }
     for (; *text != L'\0'; ++text) {
-        const auto c = static_cast<std::uint32_t>(*text);
+        const auto c =
+            static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(*text));
         if (c < 0x80) {
             out += static_cast<char>(c);
         } else if (c < 0x800) {
@@ -92,7 +93,7 @@ std::unique_ptr<HidDevice> HidapiBackend::open(const std::string& path, std::str
     hid_device* device = hid_open_path(path.c_str());
     if (device == nullptr) {
         const int reason = errno;
-        error = reason != 0 ? std::strerror(reason) : toUtf8(hid_error(nullptr));
+        error = reason != 0 ? std::generic_category().message(reason) : toUtf8(hid_error(nullptr));
         return nullptr;
     }
     return std::make_unique<HidapiDevice>(device);

@@ -25,7 +25,7 @@ const std::string kNotFound(messages::kDeviceNotFound);
 const std::string kReceiveFailed(messages::kReceiveFailed);
 const std::string kSendFailed(messages::kSendFailed);
 
-constexpr DeviceLink::Options kFastReads{5, ""};
+const DeviceLink::Options kFastReads{5, ""};
 
 CodePacket encoded(SystemId system, std::int32_t number, const char* text) {
     CodePacket packet;
