@@ -19,12 +19,15 @@ tavik_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# tavik_build DIR [cmake options...]: configure once, then build incrementally.
+# tavik_build DIR [cmake options...]: configure once, then build incrementally. TAVIK_TARGETS
+# (blank-separated) limits the build to those targets.
 tavik_build() {
     local dir=$1
     shift
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S "$TAVIK_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     fi
-    cmake --build "$dir" -- --quiet
+    local targets=()
+    for t in ${TAVIK_TARGETS:-}; do targets+=(--target "$t"); done
+    cmake --build "$dir" "${targets[@]}" -- --quiet | sed "/^ninja: no work to do\.$/d"
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <QWidget>
+#include <string>
 
 #include "control_ids.hpp"
 #include "system_menu.hpp"
