@@ -22,6 +22,10 @@ struct Vector {
     const char* packet;  // elements 0..w-1 in hex
 };
 
+void PrintTo(const Vector& v, std::ostream* os) {
+    *os << "system " << v.system << " number " << v.number << " text '" << v.text << "'";
+}
+
 class EncoderVectors : public ::testing::TestWithParam<Vector> {
   protected:
     void SetUp() override { resetAlisaConfirmCode(); }
@@ -79,6 +83,10 @@ struct Failure {
     const char* text;
     std::int32_t result;
 };
+
+void PrintTo(const Failure& f, std::ostream* os) {
+    *os << "system " << f.system << " number " << f.number << " text '" << f.text << "'";
+}
 
 class EncoderFailures : public ::testing::TestWithParam<Failure> {};
 

@@ -225,12 +225,17 @@ def run_reference(lines):
 def random_line(rng):
     letters = "XUGJHBPDSNKMALZTCIQW"
     letter = rng.choice(letters + letters.lower())
-    number = rng.choice(["", "", str(rng.randint(0, 17)), "0" + str(rng.randint(0, 9)), "-1", "x"])
+    number = rng.choice(["", "", "", "", str(rng.randint(0, 9)), str(rng.randint(0, 9)),
+                         str(rng.randint(0, 17)), "0" + str(rng.randint(0, 9)), "-1", "x"])
+    if letter.upper() in "XGJHBPDSNK" and rng.random() < 0.8:
+        number = ""  # mostly valid: these systems take no number
     if rng.random() < 0.15:
         cmd = rng.choice(["SE", "se", "Ku", "kD", "sp", "ST", "cl", "", "XX", "S"])
     else:
-        alphabet = "0123456789" * 4 + "AaBb--" + rng.choice(["", "X!\xff", "\x80"])
-        cmd = "".join(rng.choice(alphabet) for _ in range(rng.randint(1, 20)))
+        alphabet = "0123456789" * 6 + rng.choice(["", "", "AaBb", "--"]) + rng.choice(
+            ["", "", "", "X!\xff", "\x80"])
+        cmd = rng.choice("0123456789") + "".join(
+            rng.choice(alphabet) for _ in range(rng.randint(0, 19)))
     parts = [letter + number, cmd] + (["extra"] if rng.random() < 0.05 else [])
     sep = rng.choice([" ", "\t", "  ", " \t "])
     line = sep.join(parts)

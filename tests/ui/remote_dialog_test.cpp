@@ -117,6 +117,10 @@ struct PresetCase {
     std::vector<std::string> lines;
 };
 
+void PrintTo(const PresetCase& c, std::ostream* os) {
+    *os << "'" << c.letter << "' '" << c.number << "' '" << c.command << "'";
+}
+
 class PresetTest : public DialogTest, public ::testing::WithParamInterface<PresetCase> {};
 
 TEST_P(PresetTest, AppliesPresets) {
