@@ -4,7 +4,7 @@
 TAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 tavik_packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                libcli11-dev libhidapi-dev qt6-base-dev)
+                libcli11-dev libhidapi-dev qt6-base-dev python3)
 
 tavik_install_missing() {
     local missing=()

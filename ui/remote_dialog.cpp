@@ -7,6 +7,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QValidator>
+#include <algorithm>
+#include <optional>
 
 #include "about_dialog.hpp"
 #include "app_icon.hpp"
