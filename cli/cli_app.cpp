@@ -11,6 +11,34 @@
 #include "version.hpp"
 
 namespace tavik::cli {
+namespace {
+
+// SYSTEM COMMAND, or --batch: what encode and send both take.
+struct CommandArguments {
+    std::string system;
+    std::string command;
+    bool batch = false;
+
+    void addTo(CLI::App& subcommand, const std::string& batchHelp) {
+        subcommand.add_option("SYSTEM", system,
+                              "System letter, directly followed by an optional system number (T3)");
+        subcommand.add_option("COMMAND", command,
+                              "Song number or function name (SE KU KD SP ST CL)");
+        subcommand.add_flag("--batch", batch, batchHelp);
+    }
+
+    // Either SYSTEM (and COMMAND) or --batch.
+    void check() const {
+        if (batch && !system.empty()) {
+            throw CLI::ValidationError("--batch takes no SYSTEM or COMMAND");
+        }
+        if (!batch && system.empty()) {
+            throw CLI::RequiredError("SYSTEM");
+        }
+    }
+};
+
+}  // namespace
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
            std::ostream& err, HidBackend* backend) {
@@ -26,24 +54,13 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
     auto* encode = app.add_subcommand(
         "encode", "Print the packet and output reports of a command, without sending it");
-    std::string system;
-    std::string command;
-    bool batch = false;
-    encode->add_option("SYSTEM", system,
-                       "System letter, directly followed by an optional system number (T3)");
-    encode->add_option("COMMAND", command, "Song number or function name (SE KU KD SP ST CL)");
-    encode->add_flag("--batch", batch, "Read 'SYSTEM COMMAND' lines from standard input");
+    CommandArguments encodeArgs;
+    encodeArgs.addTo(*encode, "Read 'SYSTEM COMMAND' lines from standard input");
 
     auto* send = app.add_subcommand("send", "Send a command to the transmitter");
-    std::string sendSystem;
-    std::string sendCommand;
-    bool sendBatchMode = false;
+    CommandArguments sendArgs;
+    sendArgs.addTo(*send, "Send each 'SYSTEM COMMAND' line of standard input over one connection");
     SendOptions sendOptions;
-    send->add_option("SYSTEM", sendSystem,
-                     "System letter, directly followed by an optional system number (T3)");
-    send->add_option("COMMAND", sendCommand, "Song number or function name (SE KU KD SP ST CL)");
-    send->add_flag("--batch", sendBatchMode,
-                   "Send each 'SYSTEM COMMAND' line of standard input over one connection");
     send->add_option("--device", sendOptions.devicePath,
                      "Use the transmitter at this path (see 'devices') instead of the first");
     send->add_flag("--trace", sendOptions.trace,
@@ -58,26 +75,19 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     }
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
-        const auto checkBatch = [](bool isBatch, const std::string& systemToken) {
-            if (isBatch && !systemToken.empty()) {
-                throw CLI::ValidationError("--batch takes no SYSTEM or COMMAND");
-            }
-            if (!isBatch && systemToken.empty()) {
-                throw CLI::RequiredError("SYSTEM");
-            }
-        };
         if (encode->parsed()) {
-            checkBatch(batch, system);
+            encodeArgs.check();
         }
         if (send->parsed()) {
-            checkBatch(sendBatchMode, sendSystem);
+            sendArgs.check();
         }
     } catch (const CLI::ParseError& e) {
         return app.exit(e, out, err) == 0 ? kExitOk : kExitBadInput;
     }
 
     if (encode->parsed()) {
-        return batch ? encodeBatch(in, out) : encodeSingle(system, command, out, err);
+        return encodeArgs.batch ? encodeBatch(in, out)
+                                : encodeSingle(encodeArgs.system, encodeArgs.command, out, err);
     }
     if (send->parsed() || devices->parsed()) {
         if (backend == nullptr) {
@@ -87,8 +97,9 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         if (devices->parsed()) {
             return listDevices(*backend, out, err);
         }
-        return sendBatchMode ? sendBatch(*backend, sendOptions, in, out, err)
-                             : sendSingle(*backend, sendOptions, sendSystem, sendCommand, out, err);
+        return sendArgs.batch
+                   ? sendBatch(*backend, sendOptions, in, out, err)
+                   : sendSingle(*backend, sendOptions, sendArgs.system, sendArgs.command, out, err);
     }
     return listSystems(out);
 }

@@ -1,19 +1,13 @@
 #include "devices_command.hpp"
 
-#include <cstdio>
 #include <ostream>
 
+#include "hex_text.hpp"
 #include "hid_backend.hpp"
 #include "messages.hpp"
 
 namespace tavik::cli {
 namespace {
-
-std::string revision(std::uint16_t version) {
-    char text[16];
-    std::snprintf(text, sizeof text, "Rev.%04X", version);
-    return text;
-}
 
 bool isPermissionProblem(const std::string& reason) {
     return reason.find("ermission") != std::string::npos;
@@ -30,7 +24,7 @@ int listDevices(HidBackend& backend, std::ostream& out, std::ostream& err) {
             continue;
         }
         ++present;
-        out << info.path << "  " << revision(info.versionNumber);
+        out << info.path << "  " << revisionText(info.versionNumber);
         std::string reason;
         if (backend.open(info.path, reason)) {
             ++usable;

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "batch_input.hpp"
+#include "cli_app.hpp"
 #include "command_line.hpp"
 #include "encoder.hpp"
 #include "hex_text.hpp"
@@ -53,10 +54,10 @@ int encodeSingle(std::string_view system, std::string_view command, std::ostream
     const std::string result = encodeLine(packet, system, command, ok);
     if (!ok) {
         err << "error " << result << '\n';
-        return 2;
+        return kExitBadInput;
     }
     out << result;
-    return 0;
+    return kExitOk;
 }
 
 int encodeBatch(std::istream& in, std::ostream& out) {
@@ -72,7 +73,7 @@ int encodeBatch(std::istream& in, std::ostream& out) {
             allEncoded = false;
         }
     }
-    return allEncoded ? 0 : 2;
+    return allEncoded ? kExitOk : kExitBadInput;
 }
 
 }  // namespace tavik::cli

@@ -1,7 +1,6 @@
 #include "device_link.hpp"
 
 #include <chrono>
-#include <cstdio>
 #include <system_error>
 #include <thread>
 
@@ -24,9 +23,7 @@ namespace {
 constexpr int kInputReportSize = 8;
 
 std::string foundMessage(std::uint16_t version) {
-    char text[64];
-    std::snprintf(text, sizeof text, "デバイスが見付かりました(Rev.%04X)。", version);
-    return text;
+    return "デバイスが見付かりました(" + revisionText(version) + ")。";
 }
 
 }  // namespace

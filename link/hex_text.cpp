@@ -19,6 +19,13 @@ void appendHexBytes(std::string& out, std::span<const std::uint8_t> bytes) {
     }
 }
 
+std::string revisionText(std::uint16_t version) {
+    std::string text = "Rev.";
+    appendByte(text, static_cast<std::uint8_t>(version >> 8));
+    appendByte(text, static_cast<std::uint8_t>(version & 0xFF));
+    return text;
+}
+
 std::string hexJoined(std::span<const std::uint8_t> bytes) {
     std::string out;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
