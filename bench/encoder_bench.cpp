@@ -31,10 +31,11 @@ std::vector<Command> realisticMix() {
 void BM_EncodeCommand(benchmark::State& state) {
     const auto mix = realisticMix();
     tavik::CodePacket packet;
+    tavik::Encoder encoder;
     std::size_t i = 0;
     for (auto _ : state) {
         const Command& c = mix[i];
-        benchmark::DoNotOptimize(tavik::encodeCommand(packet, c.system, c.number, c.text));
+        benchmark::DoNotOptimize(encoder.encodeCommand(packet, c.system, c.number, c.text));
         benchmark::ClobberMemory();
         i = i + 1 == mix.size() ? 0 : i + 1;
     }
@@ -43,7 +44,7 @@ BENCHMARK(BM_EncodeCommand);
 
 void BM_SplitIntoReports(benchmark::State& state) {
     tavik::CodePacket packet;
-    tavik::encodeCommand(packet, 0, -1, "12345");  // two reports
+    tavik::Encoder{}.encodeCommand(packet, 0, -1, "12345");  // two reports
     for (auto _ : state) {
         benchmark::DoNotOptimize(tavik::splitIntoReports(packet, packet.count));
     }

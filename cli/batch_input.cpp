@@ -1,16 +1,68 @@
 #include "batch_input.hpp"
 
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
 #include "command_line.hpp"
 
 namespace tavik::cli {
+namespace {
 
-std::optional<BatchLine> readBatchLine(std::istream& in) {
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
+
+std::optional<std::string> BatchReader::readLine(bool& tooLong) {
     std::string line;
-    while (std::getline(in, line)) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
-            line.pop_back();
+    tooLong = false;
+    bool any = false;
+    for (;;) {
+        errno = 0;
+        const auto c = m_in.get();
+        if (c == std::char_traits<char>::eof()) {
+            break;
         }
-        const auto tokens = splitTokens(line);
+        any = true;
+        if (c == '\n') {
+            break;
+        }
+        // One byte past the limit tells a long line; a CR that ends the line does not count.
+        if (line.size() > kMaxBatchLine) {
+            tooLong = true;
+            m_in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+            break;
+        }
+        line += static_cast<char>(c);
+    }
+    if (m_in.bad()) {
+        const int reason = errno;
+        m_readError = reason != 0 ? std::strerror(reason) : "read error";
+        return std::nullopt;
+    }
+    if (!any) {
+        return std::nullopt;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    tooLong = tooLong || line.size() > kMaxBatchLine;
+    return line;
+}
+
+std::optional<BatchLine> BatchReader::next() {
+    bool tooLong = false;
+    while (auto line = readLine(tooLong)) {
+        if (!m_started) {
+            m_started = true;
+            if (std::string_view(*line).substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+                line->erase(0, kByteOrderMark.size());
+            }
+        }
+        if (tooLong) {
+            return BatchLine{{}, {}, true};
+        }
+        const auto tokens = splitTokens(*line);
         if (tokens.empty()) {
             continue;
         }

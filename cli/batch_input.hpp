@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <istream>
 #include <optional>
 #include <string>
@@ -10,10 +11,33 @@ namespace tavik::cli {
 struct BatchLine {
     std::string system;
     std::string command;
+    bool tooLong = false;  // longer than kMaxBatchLine: refused whatever its tokens
 };
 
-// The next line of `in` that holds a token, with trailing CR/LF removed and split at blanks and
-// tabs; tokens after the second are ignored. nullopt at the end of the input.
-std::optional<BatchLine> readBatchLine(std::istream& in);
+// The longest batch line taken, without its line end. The rest of a longer line is skipped
+// unread into memory.
+inline constexpr std::size_t kMaxBatchLine = 4096;
+
+// Reads the lines of a batch: a UTF-8 byte-order mark at the very start is skipped, the line end
+// is LF or CR LF, lines without a token are skipped, tokens after the second are ignored.
+class BatchReader {
+  public:
+    explicit BatchReader(std::istream& in) : m_in(in) {}
+
+    // The next line that holds a token; nullopt at the end of the input or on a read error.
+    std::optional<BatchLine> next();
+
+    // The reason reading stopped early ("Is a directory"), or empty when the input just ended.
+    const std::string& readError() const { return m_readError; }
+
+  private:
+    // The next line without its line end, at most kMaxBatchLine + 1 bytes of it; nullopt at the
+    // end of the input.
+    std::optional<std::string> readLine(bool& tooLong);
+
+    std::istream& m_in;
+    bool m_started = false;
+    std::string m_readError;
+};
 
 }  // namespace tavik::cli

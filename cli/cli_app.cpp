@@ -1,6 +1,7 @@
 #include "cli_app.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <istream>
 #include <ostream>
 
@@ -8,6 +9,7 @@
 #include "encode_command.hpp"
 #include "list_command.hpp"
 #include "send_command.hpp"
+#include "stream_errors.hpp"
 #include "version.hpp"
 
 namespace tavik::cli {
@@ -27,13 +29,16 @@ struct CommandArguments {
         subcommand.add_flag("--batch", batch, batchHelp);
     }
 
-    // Either SYSTEM (and COMMAND) or --batch.
-    void check() const {
-        if (batch && !system.empty()) {
+    // Either SYSTEM and COMMAND, or --batch alone.
+    void check(const CLI::App& subcommand) const {
+        if (batch && subcommand.count("SYSTEM") > 0) {
             throw CLI::ValidationError("--batch takes no SYSTEM or COMMAND");
         }
-        if (!batch && system.empty()) {
+        if (!batch && subcommand.count("SYSTEM") == 0) {
             throw CLI::RequiredError("SYSTEM");
+        }
+        if (!batch && subcommand.count("COMMAND") == 0) {
+            throw CLI::RequiredError("COMMAND");
         }
     }
 };
@@ -50,7 +55,7 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     app.require_subcommand(1, 1);
     app.set_help_all_flag("--help-all", "Print help for every subcommand");
 
-    app.add_subcommand("list", "List the karaoke systems: letter, name, number range");
+    auto* list = app.add_subcommand("list", "List the karaoke systems: letter, name, number range");
 
     auto* encode = app.add_subcommand(
         "encode", "Print the packet and output reports of a command, without sending it");
@@ -61,10 +66,13 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     CommandArguments sendArgs;
     sendArgs.addTo(*send, "Send each 'SYSTEM COMMAND' line of standard input over one connection");
     SendOptions sendOptions;
-    send->add_option("--device", sendOptions.devicePath,
-                     "Use the transmitter at this path (see 'devices') instead of the first");
+    send->add_option("--device", sendOptions.device,
+                     "Use this transmitter (node, node name or serial number; see 'devices')");
     send->add_flag("--trace", sendOptions.trace,
                    "Print each report written and the last input report on standard error");
+    int gapMs = static_cast<int>(sendOptions.gap.count());
+    send->add_option("--gap", gapMs, "Milliseconds between packets of a batch (default 300)")
+        ->check(CLI::Range(0, 60000));
 
     auto* devices = app.add_subcommand("devices", "List the transmitters present");
 
@@ -73,35 +81,53 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     for (const std::string& a : args) {
         argv.push_back(a.c_str());
     }
+    // CLI11 only says that a subcommand is required; name the word that is not one.
+    const auto subcommands = app.get_subcommands([](const CLI::App*) { return true; });
+    const auto known = [&](const std::string& name) {
+        return std::any_of(subcommands.begin(), subcommands.end(),
+                           [&](const CLI::App* s) { return s->check_name(name); });
+    };
+    if (args.size() > 1 && !args[1].empty() && args[1][0] != '-' && !known(args[1])) {
+        err << "tavik-cli: unknown subcommand '" << args[1] << "' (see 'tavik-cli --help')\n";
+        return kExitBadInput;
+    }
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
         if (encode->parsed()) {
-            encodeArgs.check();
+            encodeArgs.check(*encode);
         }
         if (send->parsed()) {
-            sendArgs.check();
+            sendArgs.check(*send);
         }
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e, out, err) == 0 ? kExitOk : kExitBadInput;
+        err << "tavik-cli: " << e.what() << " (see 'tavik-cli --help')\n";
+        return kExitBadInput;
     }
+    sendOptions.gap = std::chrono::milliseconds(gapMs);
 
-    if (encode->parsed()) {
-        return encodeArgs.batch ? encodeBatch(in, out)
+    int code = kExitOk;
+    if (list->parsed()) {
+        code = listSystems(out);
+    } else if (encode->parsed()) {
+        code = encodeArgs.batch ? encodeBatch(in, out, err)
                                 : encodeSingle(encodeArgs.system, encodeArgs.command, out, err);
-    }
-    if (send->parsed() || devices->parsed()) {
-        if (backend == nullptr) {
-            err << "tavik-cli: no access to HID devices\n";
-            return kExitNotDelivered;
-        }
-        if (devices->parsed()) {
-            return listDevices(*backend, out, err);
-        }
-        return sendArgs.batch
+    } else if (backend == nullptr) {
+        err << "tavik-cli: no access to HID devices\n";
+        return kExitNotDelivered;
+    } else if (devices->parsed()) {
+        code = listDevices(*backend, out, err);
+    } else {
+        code = sendArgs.batch
                    ? sendBatch(*backend, sendOptions, in, out, err)
                    : sendSingle(*backend, sendOptions, sendArgs.system, sendArgs.command, out, err);
     }
-    return listSystems(out);
+    return outputWritten(out, err) ? code : kExitStreamError;
 }
 
 }  // namespace tavik::cli

@@ -25,6 +25,13 @@ int listDevices(HidBackend& backend, std::ostream& out, std::ostream& err) {
         }
         ++present;
         out << info.path << "  " << revisionText(info.versionNumber);
+        // Two identical transmitters differ only here.
+        if (!info.serialNumber.empty()) {
+            out << "  serial " << info.serialNumber;
+        }
+        if (!info.location.empty()) {
+            out << "  " << info.location;
+        }
         std::string reason;
         if (backend.open(info.path, reason)) {
             ++usable;
@@ -43,7 +50,8 @@ int listDevices(HidBackend& backend, std::ostream& out, std::ostream& err) {
         out << messages::kDeviceNotFound << '\n';
     }
     if (permissionHint) {
-        err << "hint: install the udev rule (packaging/70-tavik.rules) into /etc/udev/rules.d, "
+        err << "tavik-cli: install the udev rule (packaging/70-tavik.rules) into "
+               "/etc/udev/rules.d, "
                "then run 'udevadm control --reload' and 'udevadm trigger --action=add "
                "--subsystem-match=hidraw', or replug the transmitter\n";
     }

@@ -8,8 +8,8 @@ class HidBackend;
 
 namespace tavik::cli {
 
-// `tavik-cli devices`: each transmitter present with its version and names, or the reason it
-// cannot be opened. 0 when at least one usable transmitter is present, else 1.
+// `tavik-cli devices`: each transmitter present with its version, serial number, place and names,
+// or the reason it cannot be opened. 0 when at least one usable transmitter is present, else 1.
 int listDevices(HidBackend& backend, std::ostream& out, std::ostream& err);
 
 }  // namespace tavik::cli

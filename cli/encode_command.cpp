@@ -5,13 +5,45 @@
 
 #include "batch_input.hpp"
 #include "cli_app.hpp"
-#include "command_line.hpp"
-#include "encoder.hpp"
 #include "hex_text.hpp"
 #include "messages.hpp"
 #include "output_report.hpp"
+#include "send_session.hpp"
+#include "stream_errors.hpp"
 
 namespace tavik::cli {
+namespace {
+
+// Encoding never reaches a transmitter.
+class NoDevices : public HidBackend {
+  public:
+    std::vector<HidDeviceInfo> enumerate() override { return {}; }
+    std::unique_ptr<HidDevice> open(const std::string&, std::string&) override { return nullptr; }
+};
+
+class NoLog : public LogSink {
+  public:
+    void appendLog(std::string_view) override {}
+};
+
+// A session that only encodes: its packet and its encoder's lasting state.
+class EncodeSession {
+  public:
+    // The block of an encoded line, or "error " and the message; `ok` tells which.
+    std::string encodeLine(std::string_view system, std::string_view command, bool& ok) {
+        const SendResult result = m_session.encode(system, command);
+        ok = result.encoded();
+        return ok ? formatEncoding(m_session.packet())
+                  : "error " + std::string(refusalMessage(result.status)) + "\n";
+    }
+
+  private:
+    NoDevices m_devices;
+    NoLog m_log;
+    SendSession m_session{m_devices, m_log};
+};
+
+}  // namespace
 
 std::string formatEncoding(const CodePacket& packet) {
     std::array<std::uint8_t, kPacketCapacity> bytes{};
@@ -27,51 +59,31 @@ std::string formatEncoding(const CodePacket& packet) {
     return text;
 }
 
-std::string encodeLine(CodePacket& packet, std::string_view system, std::string_view command,
-                       bool& ok) {
-    ok = false;
-    const SystemSelection selection = resolveSystemToken(system);
-    switch (selection.error) {
-        case SelectionError::kUnknownSystem:
-            return std::string(messages::kUnknownSystem);
-        case SelectionError::kUnknownNumber:
-            return std::string(messages::kUnknownNumber);
-        case SelectionError::kNone:
-            break;
-    }
-    const std::string text(command);
-    if (encodeCommand(packet, selection.systemId, selection.number, text.c_str()) < 1) {
-        return std::string(messages::kEncodingFailed);
-    }
-    ok = true;
-    return formatEncoding(packet);
-}
-
 int encodeSingle(std::string_view system, std::string_view command, std::ostream& out,
                  std::ostream& err) {
-    CodePacket packet;
+    EncodeSession session;
     bool ok = false;
-    const std::string result = encodeLine(packet, system, command, ok);
-    if (!ok) {
-        err << "error " << result << '\n';
-        return kExitBadInput;
-    }
-    out << result;
-    return kExitOk;
+    const std::string result = session.encodeLine(system, command, ok);
+    (ok ? out : err) << result;
+    return ok ? kExitOk : kExitBadInput;
 }
 
-int encodeBatch(std::istream& in, std::ostream& out) {
-    CodePacket packet;
+int encodeBatch(std::istream& in, std::ostream& out, std::ostream& err) {
+    EncodeSession session;
+    BatchReader reader(in);
     bool allEncoded = true;
-    while (const auto line = readBatchLine(in)) {
+    while (const auto line = reader.next()) {
         bool ok = false;
-        const std::string result = encodeLine(packet, line->system, line->command, ok);
-        if (ok) {
-            out << result;
-        } else {
-            out << "error " << result << '\n';
-            allEncoded = false;
+        out << (line->tooLong ? "error " + std::string(messages::kEncodingFailed) + "\n"
+                              : session.encodeLine(line->system, line->command, ok));
+        allEncoded = allEncoded && ok;
+        if (!out) {
+            return kExitBadInput;
         }
+    }
+    if (!reader.readError().empty()) {
+        reportReadError(err, reader.readError());
+        return kExitBadInput;
     }
     return allEncoded ? kExitOk : kExitBadInput;
 }

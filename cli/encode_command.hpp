@@ -11,17 +11,13 @@ namespace tavik::cli {
 // "packet ..." then one "report ..." line per output report, each line ending in '\n'.
 std::string formatEncoding(const CodePacket& packet);
 
-// Encodes one SYSTEM COMMAND pair into `packet`. On success returns the block; on failure
-// returns the message and sets `ok` to false.
-std::string encodeLine(CodePacket& packet, std::string_view system, std::string_view command,
-                       bool& ok);
-
 // `tavik-cli encode SYSTEM COMMAND`: the block on `out` and 0, or the message on `err` and 2.
 int encodeSingle(std::string_view system, std::string_view command, std::ostream& out,
                  std::ostream& err);
 
 // `tavik-cli encode --batch`: one block or "error ..." line per input line with a token; 0 when
-// every such line encoded, else 2. The ALISA3 confirm code carries over from line to line.
-int encodeBatch(std::istream& in, std::ostream& out);
+// every such line encoded, else 2 (also after a read or write error, said on `err`). The ALISA3
+// confirm code carries over from line to line.
+int encodeBatch(std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace tavik::cli

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -6,6 +7,8 @@
 #include "hidapi_backend.hpp"
 
 int main(int argc, char** argv) {
+    // A closed pipe is a write error to report, not a signal that ends the program unannounced.
+    std::signal(SIGPIPE, SIG_IGN);
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv, argv + argc);
     tavik::HidapiBackend backend;

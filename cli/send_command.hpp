@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -11,9 +12,10 @@ class HidBackend;
 namespace tavik::cli {
 
 struct SendOptions {
-    std::string devicePath;  // empty: the first transmitter found
-    bool trace = false;      // "OUT[ .. ] / IN[ .. ]" per report on the error stream
+    std::string device;  // empty: the first transmitter found; else a node, its name or a serial
+    bool trace = false;  // "OUT[ .. ] / IN[ .. ]" per report on the error stream
     int readTimeoutMs = 100;
+    std::chrono::milliseconds gap{300};  // between one packet's last write and the next packet
 };
 
 // `tavik-cli send SYSTEM COMMAND`: the window's log lines on `out`. 0 when the packet was written
@@ -22,8 +24,8 @@ int sendSingle(HidBackend& backend, const SendOptions& options, std::string_view
                std::string_view command, std::ostream& out, std::ostream& err);
 
 // `tavik-cli send --batch`: one send per input line over one connection, searching again on the
-// next line while not connected. 2 when any line had bad input, else 1 when any packet did not
-// reach the transmitter, else 0.
+// next line while not connected, `options.gap` between packets. 2 when any line had bad input or
+// a stream failed, else 1 when any packet did not reach the transmitter, else 0.
 int sendBatch(HidBackend& backend, const SendOptions& options, std::istream& in, std::ostream& out,
               std::ostream& err);
 

@@ -51,17 +51,9 @@ constexpr bool valuesAreBytesOrMissing() {
 }
 static_assert(valuesAreBytesOrMissing());
 
-constexpr std::int32_t kAlisaConfirmInitial = kMakerCodes[systems::kAlisaNoOp][kSE];
-
-// Written and read only by the encoder, which runs on the thread that sends.
-std::int32_t g_alisaConfirmCode = kAlisaConfirmInitial;
-
 }  // namespace
 
 std::int32_t codeOf(SystemId id, int column) {
-    if (id == systems::kAlisaNoOp && column == kSE) {
-        return g_alisaConfirmCode;
-    }
     return kMakerCodes[static_cast<std::size_t>(id)][static_cast<std::size_t>(column)];
 }
 
@@ -80,14 +72,6 @@ std::int32_t toeiNumberCode(std::int32_t number) {
 std::int32_t tetsujinNumberCode(std::int32_t number) {
     return number >= 0 && number <= 9 ? kTetsujinNumbers[static_cast<std::size_t>(number)]
                                       : kNoCode;
-}
-
-void setAlisaConfirmCode(std::int32_t code) {
-    g_alisaConfirmCode = code;
-}
-
-void resetAlisaConfirmCode() {
-    setAlisaConfirmCode(kAlisaConfirmInitial);
 }
 
 }  // namespace tavik

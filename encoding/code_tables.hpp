@@ -29,7 +29,8 @@ inline constexpr std::int32_t kNoCode = -1;
 // The transmitter codes of one system; kNoCode where the system lacks the key.
 using MakerCodes = std::array<std::int32_t, kColumnCount>;
 
-// Value of a column for a valid SystemId. Row 12's SE reflects the last rewrite.
+// Value of a column for a valid SystemId, as the table has it. Row 12's SE is only its initial
+// value: the encoder that rewrites it keeps the current one.
 std::int32_t codeOf(SystemId id, int column);
 
 // Code of digit `digit` (0..9) for a valid SystemId; kNoCode for any other digit value.
@@ -38,10 +39,5 @@ std::int32_t digitCode(SystemId id, int digit);
 // TOEI system number 1..8 and Tetsujin system number 0..9 to their codes; kNoCode outside.
 std::int32_t toeiNumberCode(std::int32_t number);
 std::int32_t tetsujinNumberCode(std::int32_t number);
-
-// The one mutable cell: SE of ALISA3 (No->Op). Lasts for the run of the program.
-void setAlisaConfirmCode(std::int32_t code);
-// Back to its initial 0x12, for a fresh session (tests, a new batch run in-process).
-void resetAlisaConfirmCode();
 
 }  // namespace tavik

@@ -41,6 +41,17 @@ class Filler {
     int m_w = 0;
 };
 
+// The table's value, except the confirm code of ALISA3 (No->Op), which the encoder keeps.
+struct Codes {
+    SystemId system;
+    std::int32_t alisaConfirm;
+
+    std::int32_t operator[](int column) const {
+        return system == kAlisaNoOp && column == kSE ? alisaConfirm : codeOf(system, column);
+    }
+    std::int32_t digit(int d) const { return digitCode(system, d); }
+};
+
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -69,11 +80,11 @@ int functionColumn(const char* text) {
 }
 
 // Step 2: what the system number adds before the command.
-bool appendNumberPrefix(Filler& f, SystemId system, std::int32_t n) {
+bool appendNumberPrefix(Filler& f, SystemId system, std::int32_t n, std::int32_t& alisaConfirm) {
     switch (system) {
         case kAlisaNoOp:
             if (n >= 0 && n <= 4) {
-                setAlisaConfirmCode(n + kAlisaNumberBase);
+                alisaConfirm = n + kAlisaNumberBase;
             }
             return true;
         case kAlisaOpNo:
@@ -119,20 +130,20 @@ std::int32_t appendSongPrefix(Filler& f, SystemId system, std::int32_t n) {
 }
 
 // Step 5.3: one code per character; '-' only means something to Tetsujin.
-std::int32_t appendKeyCodes(Filler& f, SystemId system, const char* text) {
+std::int32_t appendKeyCodes(Filler& f, const Codes& codes, const char* text) {
     for (const char* p = text; *p != '\0'; ++p) {
         std::int32_t code = kNoCode;
         if (isDigit(*p)) {
-            code = digitCode(system, *p - '0');
+            code = codes.digit(*p - '0');
         } else if (*p == 'A' || *p == 'a') {
-            code = codeOf(system, kA);
+            code = codes[kA];
         } else if (*p == 'B' || *p == 'b') {
-            code = codeOf(system, kB);
+            code = codes[kB];
         } else if (*p == '-') {
-            if (system != kTetsujin) {
+            if (codes.system != kTetsujin) {
                 continue;
             }
-            code = codeOf(system, kSE);
+            code = codes[kSE];
         }
         if (code == kNoCode || !f.append(code)) {
             return kBadSongNumber;
@@ -184,7 +195,8 @@ void arrangeSega(Filler& f) {
 
 // DAM, B-kara, Σ: seven slots E..E-6 filled from the last code backwards, in place, with d0 for
 // a missing code and the marker in the third slot unless an A/B code stands there.
-std::int32_t arrangeSevenSlots(Filler& f, SystemId system) {
+std::int32_t arrangeSevenSlots(Filler& f, const Codes& codes) {
+    const SystemId system = codes.system;
     const int e = system == kSigma ? 12 : 11;
     const std::int32_t marker = system == kDam ? 0x3C : system == kBkara ? 0x3D : 0x51;
     const std::int32_t a = codeOf(system, kA);
@@ -209,13 +221,14 @@ std::int32_t arrangeSevenSlots(Filler& f, SystemId system) {
         }
     }
     f.setCount(e + 1);
-    return f.append(codeOf(system, kSE)) ? 0 : kBadSongNumber;
+    return f.append(codes[kSE]) ? 0 : kBadSongNumber;
 }
 
-std::int32_t arrangeSongNumber(Filler& f, SystemId system, int keyStart) {
+std::int32_t arrangeSongNumber(Filler& f, const Codes& codes, int keyStart) {
+    const SystemId system = codes.system;
     switch (system) {
         case kX2000:
-            return arrangeX2000(f, keyStart, codeOf(system, kSE));
+            return arrangeX2000(f, keyStart, codes[kSE]);
         case kGiga:
             while (f.count() < kGigaLength) {
                 f.append(digitCode(system, 0));
@@ -227,13 +240,14 @@ std::int32_t arrangeSongNumber(Filler& f, SystemId system, int keyStart) {
         case kDam:
         case kBkara:
         case kSigma:
-            return arrangeSevenSlots(f, system);
+            return arrangeSevenSlots(f, codes);
         default:
-            return f.append(codeOf(system, kSE)) ? 0 : kBadSongNumber;
+            return f.append(codes[kSE]) ? 0 : kBadSongNumber;
     }
 }
 
-std::int32_t encode(Filler& f, SystemId system, std::int32_t number, const char* text) {
+std::int32_t encode(Filler& f, SystemId system, std::int32_t number, const char* text,
+                    std::int32_t& alisaConfirm) {
     if (!isValidSystemId(system) || text == nullptr) {
         return kBadFunction;
     }
@@ -241,28 +255,29 @@ std::int32_t encode(Filler& f, SystemId system, std::int32_t number, const char*
     f.append(codeOf(system, kH1));
     f.append(codeOf(system, kH2));
     f.append(codeOf(system, kH3));
-    if (!appendNumberPrefix(f, system, number)) {
+    if (!appendNumberPrefix(f, system, number, alisaConfirm)) {
         return kBadSongNumber;
     }
+    const Codes codes{system, alisaConfirm};
     if (system == kBkara) {
         f.append(kFrameOpen);
     }
 
     if (!isDigit(text[0])) {
         const int column = functionColumn(text);
-        if (column < 0 || codeOf(system, column) == kNoCode) {
+        if (column < 0 || codes[column] == kNoCode) {
             return kBadFunction;
         }
-        f.append(codeOf(system, column));
+        f.append(codes[column]);
     } else {
         if (std::int32_t r = appendSongPrefix(f, system, number); r < 0) {
             return r;
         }
         const int keyStart = f.count();
-        if (std::int32_t r = appendKeyCodes(f, system, text); r < 0) {
+        if (std::int32_t r = appendKeyCodes(f, codes, text); r < 0) {
             return r;
         }
-        if (std::int32_t r = arrangeSongNumber(f, system, keyStart); r < 0) {
+        if (std::int32_t r = arrangeSongNumber(f, codes, keyStart); r < 0) {
             return r;
         }
     }
@@ -278,10 +293,10 @@ std::int32_t encode(Filler& f, SystemId system, std::int32_t number, const char*
 
 }  // namespace
 
-std::int32_t encodeCommand(CodePacket& packet, SystemId system, std::int32_t number,
-                           const char* text) {
+std::int32_t Encoder::encodeCommand(CodePacket& packet, SystemId system, std::int32_t number,
+                                    const char* text) {
     Filler filler(packet);
-    packet.count = encode(filler, system, number, text);
+    packet.count = encode(filler, system, number, text, m_alisaConfirmCode);
     return packet.count;
 }
 

@@ -20,7 +20,21 @@ void CrossThreadLog::appendLog(std::string_view line) {
         m_wake();
     }
     lock.lock();
-    m_delivered.wait(lock, [&] { return m_inserted >= ticket; });
+    m_delivered.wait(lock, [&] { return m_inserted >= ticket || m_ownerBlocked; });
+}
+
+void CrossThreadLog::whileBlocked(const std::function<void()>& wait) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_ownerBlocked = true;
+    }
+    m_delivered.notify_all();
+    wait();
+    {
+        std::lock_guard lock(m_mutex);
+        m_ownerBlocked = false;
+    }
+    deliverPending();
 }
 
 void CrossThreadLog::deliverPending() {

@@ -14,8 +14,8 @@ namespace tavik {
 
 // A log whose lines are inserted on one thread, the owner (the window's thread). Other threads
 // hand their line over and wait until the owner has inserted it; the owner inserts handed-over
-// lines whenever it calls deliverPending, appends a line of its own, or waits for a reader, so
-// the wait can never turn into a deadlock with a join.
+// lines whenever it calls deliverPending or appends a line of its own. While the owner blocks in
+// whileBlocked, handing threads do not wait, so the wait can never turn into a deadlock.
 class CrossThreadLog : public LogSink {
   public:
     using Insert = std::function<void(const std::string& line)>;
@@ -26,7 +26,9 @@ class CrossThreadLog : public LogSink {
     CrossThreadLog(Insert insert, Wake wake);
 
     void appendLog(std::string_view line) override;
-    void deliverPending() override;
+    void whileBlocked(const std::function<void()>& wait) override;
+    // Owner's thread only: inserts the lines other threads have handed over.
+    void deliverPending();
 
   private:
     Insert m_insert;
@@ -37,6 +39,7 @@ class CrossThreadLog : public LogSink {
     std::deque<std::string> m_pending;
     std::uint64_t m_handedOver = 0;
     std::uint64_t m_inserted = 0;
+    bool m_ownerBlocked = false;
 };
 
 }  // namespace tavik

@@ -1,6 +1,6 @@
 #include "device_link.hpp"
 
-#include <chrono>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 
@@ -11,11 +11,9 @@
 namespace tavik {
 
 struct DeviceLink::Connection {
-    std::uint32_t id = 0;
     std::unique_ptr<HidDevice> writeHandle;  // the window's thread only
     std::unique_ptr<HidDevice> readHandle;   // the reader only, until it has ended
     std::thread readerThread;
-    std::atomic<bool> readerEnded{true};
 };
 
 namespace {
@@ -26,12 +24,32 @@ std::string foundMessage(std::uint16_t version) {
     return "デバイスが見付かりました(" + revisionText(version) + ")。";
 }
 
+std::string cannotOpenMessage(const std::string& path, const std::string& reason) {
+    return "デバイスを開けません(" + path + ": " + reason + ")。";
+}
+
+// The node a --device text names: a path (or a link to one), or a name under /dev.
+std::string resolveNode(const std::string& device) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    for (const fs::path& candidate : {fs::path(device), fs::path("/dev") / device}) {
+        if (fs::exists(candidate, error)) {
+            return fs::canonical(candidate, error).string();
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 DeviceLink::DeviceLink(HidBackend& backend, LogSink& log) : DeviceLink(backend, log, Options{}) {}
 
 DeviceLink::DeviceLink(HidBackend& backend, LogSink& log, Options options)
-    : m_backend(backend), m_log(log), m_options(std::move(options)) {}
+    : m_backend(backend), m_log(log), m_options(std::move(options)) {
+    if (!m_options.device.empty()) {
+        m_devicePath = resolveNode(m_options.device);
+    }
+}
 
 DeviceLink::~DeviceLink() {
     shutdownLink();
@@ -42,72 +60,94 @@ void DeviceLink::initialise() {
     m_running = 1;
 }
 
-int DeviceLink::findDevice() {
-    // The lost connection's remains go before a new one opens. (Called while connected, the
-    // old connection is given up, so that its reader ends too.)
-    m_connected = 0;
-    if (m_current) {
-        m_ended.push_back(std::move(m_current));
+bool DeviceLink::isWanted(const HidDeviceInfo& info) const {
+    if (info.vendorId != kTransmitterVendorId || info.productId != kTransmitterProductId) {
+        return false;
     }
-    releaseEndedConnections();
+    const std::string& wanted = m_options.device;
+    if (wanted.empty()) {
+        return true;
+    }
+    if (!m_followSerial.empty()) {
+        return info.serialNumber == m_followSerial;
+    }
+    return info.path == wanted || (!m_devicePath.empty() && info.path == m_devicePath) ||
+           (!info.serialNumber.empty() && info.serialNumber == wanted);
+}
 
+int DeviceLink::findDevice() {
+    // What is left of an earlier connection goes before a new one opens, so at most one reader
+    // ever runs. (Called while connected, the old connection is given up.)
+    m_connected = 0;
+    endConnection();
+    m_unopenable = 0;
+
+    std::vector<std::string> unopenable;
     for (const HidDeviceInfo& info : m_backend.enumerate()) {
-        if (info.vendorId != kTransmitterVendorId || info.productId != kTransmitterProductId) {
-            continue;
-        }
-        if (!m_options.devicePath.empty() && info.path != m_options.devicePath) {
+        if (!isWanted(info)) {
             continue;
         }
         std::string error;
         auto writeHandle = m_backend.open(info.path, error);
         if (!writeHandle) {
-            continue;  // cannot be opened: counts as not matching
+            unopenable.push_back(cannotOpenMessage(info.path, error));
+            continue;  // counts as not matching
         }
         m_log.appendLog(foundMessage(info.versionNumber));
+        if (!m_options.device.empty() && !info.serialNumber.empty()) {
+            m_followSerial = info.serialNumber;
+        }
 
         auto connection = std::make_unique<Connection>();
-        connection->id = ++m_lastConnectionId;
-        if (connection->id == 0) {
-            connection->id = ++m_lastConnectionId;  // 0 means "not connected"
-        }
         connection->writeHandle = std::move(writeHandle);
         // A failed second open shows through the reader: its first read fails.
         connection->readHandle = m_backend.open(info.path, error);
-        m_connected = connection->id;
-        connection->readerEnded = false;
+        m_connected = 1;
         try {
             connection->readerThread =
                 std::thread([this, c = connection.get()] { readerLoop(*c); });
         } catch (const std::system_error&) {
-            connection->readerEnded = true;  // connected without a reader; writing still works
+            // Connected without a reader; writing still works.
         }
         m_current = std::move(connection);
         return 1;
     }
     m_log.appendLog(messages::kDeviceNotFound);
+    for (const std::string& line : unopenable) {
+        m_log.appendLog(line);
+    }
+    m_unopenable = static_cast<int>(unopenable.size());
     return 0;
 }
 
 void DeviceLink::readerLoop(Connection& connection) {
+    HidDevice* handle = connection.readHandle.get();
+    // Where the platform leaves the report ID out, it goes back in front: the report is 8 bytes,
+    // report ID first, everywhere.
+    const int offset = handle != nullptr && handle->readOmitsReportId() ? 1 : 0;
     for (;;) {
         std::uint8_t report[kInputReportSize] = {};
-        const int n = connection.readHandle ? connection.readHandle->read(report, sizeof report,
-                                                                          m_options.readTimeoutMs)
-                                            : -1;
+        int n = -1;
+        if (handle != nullptr) {
+            n = handle->read(report + offset, sizeof report - offset, m_options.readTimeoutMs);
+        }
         if (n < 0) {
             m_inputLength = 0;
             connection.readHandle.reset();
             m_log.appendLog(messages::kReceiveFailed);
-            std::uint32_t mine = connection.id;
-            m_connected.compare_exchange_strong(mine, 0);
-        } else if (n > 0) {
-            storeInputReport(report, n);
+            m_connected = 0;
+            if (m_options.onLost) {
+                m_options.onLost();
+            }
+            return;
         }
-        if (m_connected.load() != connection.id || m_running.load() == 0) {
-            break;
+        if (n > 0) {
+            storeInputReport(report, n + offset);
+        }
+        if (m_connected.load() == 0 || m_running.load() == 0) {
+            return;
         }
     }
-    connection.readerEnded = true;
 }
 
 void DeviceLink::storeInputReport(const std::uint8_t* bytes, int length) {
@@ -149,8 +189,8 @@ TransmitResult DeviceLink::transmitPacket(const CodePacket& packet, std::int32_t
             !connection.writeHandle->write(report.data(), report.size())) {
             connection.writeHandle.reset();
             m_log.appendLog(messages::kSendFailed);
-            std::uint32_t mine = connection.id;
-            m_connected.compare_exchange_strong(mine, 0);
+            m_connected = 0;
+            releaseLostConnection();
             return TransmitResult::kWriteFailed;
         }
         if (m_trace) {
@@ -160,29 +200,26 @@ TransmitResult DeviceLink::transmitPacket(const CodePacket& packet, std::int32_t
     return TransmitResult::kSent;
 }
 
-void DeviceLink::releaseEndedConnections() {
-    for (auto& connection : m_ended) {
-        // A reader ends within one read time-out; it may be waiting to hand over its failure
-        // line, so keep letting lines through while waiting.
-        while (!connection->readerEnded.load()) {
-            m_log.deliverPending();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        if (connection->readerThread.joinable()) {
-            connection->readerThread.join();
-        }
-        connection->writeHandle.reset();
-        connection->readHandle.reset();
+void DeviceLink::releaseLostConnection() {
+    if (m_connected.load() == 0) {
+        endConnection();
     }
-    m_ended.clear();
+}
+
+void DeviceLink::endConnection() {
+    if (!m_current) {
+        return;
+    }
+    std::unique_ptr<Connection> connection = std::move(m_current);
+    if (connection->readerThread.joinable()) {
+        // The reader ends within one read time-out; it may hand over its failure line meanwhile.
+        m_log.whileBlocked([&] { connection->readerThread.join(); });
+    }
 }
 
 void DeviceLink::shutdownLink() {
     m_running = 0;
-    if (m_current) {
-        m_ended.push_back(std::move(m_current));
-    }
-    releaseEndedConnections();
+    endConnection();
     m_connected = 0;
 }
 

@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "code_packet.hpp"
 #include "hid_backend.hpp"
@@ -25,12 +24,18 @@ class DeviceLink {
   public:
     struct Options {
         int readTimeoutMs = 100;  // how soon a reader notices that it should end
-        std::string devicePath;   // when set, only this transmitter is taken
+        // When set, only this transmitter is taken: its node ("/dev/hidraw3"), the node's name
+        // ("hidraw3"), a link to the node, or its serial number. Once taken, the transmitter is
+        // followed by its serial number, so a replug under another node finds it again.
+        std::string device;
+        // Called on the reader's thread once its connection is lost, so that the window's thread
+        // can call releaseLostConnection soon.
+        std::function<void()> onLost;
     };
 
     DeviceLink(HidBackend& backend, LogSink& log);
     DeviceLink(HidBackend& backend, LogSink& log, Options options);
-    // Ends the readers and closes every handle, as shutdownLink does.
+    // Ends the reader and closes every handle, as shutdownLink does.
     ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
@@ -39,48 +44,57 @@ class DeviceLink {
     void initialise();
 
     // Searches the devices present for the first transmitter that opens, announces it, opens it a
-    // second time for its reader and starts the reader. 1 when connected, 0 when none was found.
+    // second time for its reader and starts the reader. 1 when connected, 0 when none was found;
+    // then each transmitter that is present but cannot be opened is logged with its reason.
     int findDevice();
 
     // Writes an encoded packet of `count` elements as one or two output reports, searching first
     // while not connected. A failed write closes the connection; the next call searches again.
     TransmitResult transmitPacket(const CodePacket& packet, std::int32_t count);
 
-    // Stops the readers (each within about one read time-out) and closes every handle. Lines that
-    // a reader hands to the log meanwhile are let through.
+    // Closes what is left of a lost connection (its write handle, its ended reader). Does nothing
+    // while connected.
+    void releaseLostConnection();
+
+    // Stops the reader (within about one read time-out) and closes every handle. Lines that the
+    // reader hands to the log meanwhile are let through.
     void shutdownLink();
 
     // With a trace set, each report written is described in one "OUT[ .. ] / IN[ .. ]" line.
     void setTrace(std::function<void(const std::string&)> trace) { m_trace = std::move(trace); }
 
-    std::int32_t connected() const { return m_connected.load() != 0 ? 1 : 0; }
+    std::int32_t connected() const { return m_connected.load(); }
     std::int32_t running() const { return m_running.load(); }
+    // How many transmitters the last search found present but could not open.
+    int unopenableInLastSearch() const { return m_unopenable; }
 
   private:
     struct Connection;
 
+    bool isWanted(const HidDeviceInfo& info) const;
     void readerLoop(Connection& connection);
     void storeInputReport(const std::uint8_t* bytes, int length);
     std::string traceLine(const std::uint8_t* payload, int length) const;
-    // Waits for the readers of connections that are no longer current and closes their handles.
-    void releaseEndedConnections();
+    // Waits for the current connection's reader to end and closes its handles.
+    void endConnection();
 
     HidBackend& m_backend;
     LogSink& m_log;
     Options m_options;
+    std::string m_devicePath;    // the node that Options::device names, where it names one
+    std::string m_followSerial;  // the serial number of the transmitter Options::device took
     std::function<void(const std::string&)> m_trace;
+    int m_unopenable = 0;
 
-    // 0 when not connected, else the id of the open connection: one word, so a reader can clear
-    // it for its own connection only (compare-and-swap) and never for a newer one.
-    std::atomic<std::uint32_t> m_connected{0};
+    // Single words shared with the reader. A new connection opens only after the previous
+    // connection's reader has ended, so a reader can only ever clear its own connection.
+    std::atomic<std::int32_t> m_connected{0};
     std::atomic<std::int32_t> m_running{0};
     // The last input report (8 bytes, first byte lowest) and how many bytes it held.
     std::atomic<std::uint64_t> m_inputReport{0};
     std::atomic<std::uint32_t> m_inputLength{0};
 
-    std::uint32_t m_lastConnectionId = 0;
     std::unique_ptr<Connection> m_current;
-    std::vector<std::unique_ptr<Connection>> m_ended;
 };
 
 }  // namespace tavik

@@ -19,6 +19,8 @@ struct HidDeviceInfo {
     std::uint16_t versionNumber = 0;
     std::string manufacturer;  // UTF-8; empty where the platform gives none
     std::string product;
+    std::string serialNumber;
+    std::string location;  // where it is plugged in, e.g. "usb 1-1.2"; empty where unknown
 };
 
 // One open handle of a device. A handle is used by one thread at a time; closing it (destroying
@@ -27,8 +29,12 @@ class HidDevice {
   public:
     virtual ~HidDevice() = default;
     // Reads one input report into `buffer`, waiting at most `timeoutMs`. Returns the number of
-    // bytes read, 0 when the time ran out, or -1 when the read failed (device gone).
+    // bytes read, 0 when the time ran out, or -1 when the read failed (device gone). The bytes are
+    // as the platform delivers them; see readOmitsReportId.
     virtual int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) = 0;
+    // True where reads deliver a report of a device without numbered reports without its report
+    // ID byte (0), as hidraw does; the link puts the 0 back in front.
+    virtual bool readOmitsReportId() const { return false; }
     // Writes one whole output report (report ID first). False when the write failed.
     virtual bool write(const std::uint8_t* data, std::size_t length) = 0;
 };

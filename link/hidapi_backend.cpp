@@ -6,6 +6,8 @@
 #include <system_error>
 #include <type_traits>
 
+#include "device_location.hpp"
+
 #if defined(__APPLE__)
 #include <hidapi_darwin.h>
 #endif
@@ -53,6 +55,10 @@ class HidapiDevice : public HidDevice {
         return hid_read_timeout(m_device, buffer, length, timeoutMs);
     }
 
+    // The transmitter has no numbered reports (its reports carry ID 0); hidraw and the other
+    // hidapi backends then deliver input reports without the ID byte.
+    bool readOmitsReportId() const override { return true; }
+
     bool write(const std::uint8_t* data, std::size_t length) override {
         // Report ID 0 leads, as hidapi expects for devices without numbered reports.
         return hid_write(m_device, data, length) == static_cast<int>(length);
@@ -80,9 +86,10 @@ std::vector<HidDeviceInfo> HidapiBackend::enumerate() {
     std::vector<HidDeviceInfo> devices;
     hid_device_info* list = hid_enumerate(0, 0);
     for (const hid_device_info* d = list; d != nullptr; d = d->next) {
-        devices.push_back({d->path != nullptr ? d->path : "", d->vendor_id, d->product_id,
-                           d->release_number, toUtf8(d->manufacturer_string),
-                           toUtf8(d->product_string)});
+        const std::string path = d->path != nullptr ? d->path : "";
+        devices.push_back({path, d->vendor_id, d->product_id, d->release_number,
+                           toUtf8(d->manufacturer_string), toUtf8(d->product_string),
+                           toUtf8(d->serial_number), deviceLocation(path)});
     }
     hid_free_enumeration(list);
     return devices;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 namespace tavik {
@@ -9,11 +10,13 @@ class LogSink {
   public:
     virtual ~LogSink() = default;
     // Adds `line` after every line added before it. May be called from any thread; a call from a
-    // thread other than the owner's returns once the line is in (or the sink no longer waits).
+    // thread other than the owner's returns once the line is in, or once the owner has said that
+    // it blocks (see whileBlocked).
     virtual void appendLog(std::string_view line) = 0;
-    // Owner's thread only: takes in lines other threads are waiting to hand over. The link calls
-    // it while it waits for a reader thread, so that a reader blocked in appendLog can finish.
-    virtual void deliverPending() {}
+    // Owner's thread only: runs `wait`, which blocks until another thread has ended. Lines that
+    // other threads hand over meanwhile are queued without making their callers wait, and are
+    // inserted, in order, once `wait` has returned. So joining a reader that logs never deadlocks.
+    virtual void whileBlocked(const std::function<void()>& wait) { wait(); }
 };
 
 }  // namespace tavik

@@ -1,6 +1,8 @@
 // tavik-cli list and encode, run as a process the way scripts use it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/process.hpp"
 
 namespace tavik {
@@ -48,7 +50,7 @@ TEST(CliEncode, SingleCommand) {
         {{"encode", "T03", "12"}, 2, "", "error メーカー選択が間違っています。\n"},
         {{"encode", "X1", "12"}, 2, "", "error メーカー選択が間違っています。\n"},
         {{"encode", "G", "SE"}, 2, "", "error 曲番号が間違っているか、非対応の機能キーです。\n"},
-        {{"encode", "J"}, 2, "", "error 曲番号が間違っているか、非対応の機能キーです。\n"},
+        {{"encode", "J"}, 2, "", "tavik-cli: COMMAND is required (see 'tavik-cli --help')\n"},
     };
     for (const auto& c : cases) {
         const auto r = runProcess(kCli, c.args);
@@ -90,16 +92,79 @@ TEST(CliEncode, BatchOfGoodLinesExitsZero) {
               "packet 80 15 2E D1 F0 35 F7\nreport 00 15 2E D1 F0 35 F7 00 00\n");
 }
 
+// Bytes that must never turn into another command: each such line is refused on its own.
+TEST(CliEncode, BatchRefusesControlBytesAndLongLines) {
+    using namespace std::string_literals;
+    const std::string long_line = "T3 12" + std::string(5000, ' ');
+    const std::string full_line = "J se" + std::string(4092, ' ');
+    const std::string input =
+        "\xEF\xBB\xBFT3 12\n"s  // byte-order mark
+        "J 1\0\x32\n"s          // NUL inside the command
+        "J\0 12\n"s             // NUL inside the system token
+        "\0J 12\n"s
+        "J se\x01\n"s
+        "J\x7F se\n"s
+        "J se \0\x01junk\n"s  // third token: ignored
+        + long_line + "\n" + full_line + "\r\nJ KU";
+    const auto r = runProcess(kCli, {"encode", "--batch"}, input);
+    const std::string j_se = "packet 80 43 81 16 1F\nreport 00 43 81 16 1F 00 00 00 00\n";
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out,
+              "packet 80 36 00 FF 0C 0F 4F 41\nreport 00 36 00 FF 0C 0F 4F 41 00\n"
+              "error 曲番号が間違っているか、非対応の機能キーです。\n"
+              "error メーカー選択が間違っています。\n"
+              "error システム指定が間違っています。\n"
+              "error 曲番号が間違っているか、非対応の機能キーです。\n"
+              "error メーカー選択が間違っています。\n" +
+                  j_se + "error 曲番号が間違っているか、非対応の機能キーです。\n" + j_se +
+                  "packet 80 43 81 16 54\nreport 00 43 81 16 54 00 00 00 00\n");
+}
+
+// A failed stream ends the program with one line that says which and why.
+TEST(CliStreams, ReadAndWriteErrorsAreReported) {
+    const struct {
+        const char* shell;
+        const char* err;
+    } cases[] = {
+        {"\"$0\" list >/dev/full",
+         "tavik-cli: cannot write standard output: No space left on device\n"},
+        {"\"$0\" encode --batch </", "tavik-cli: cannot read standard input: Is a directory\n"},
+        {"set -o pipefail; { sleep 0.3; \"$0\" list; } | true",
+         "tavik-cli: cannot write standard output: Broken pipe\n"},
+    };
+    for (const auto& c : cases) {
+        const auto r = runProcess("/bin/bash", {"-c", c.shell, kCli});
+        EXPECT_EQ(r.exitCode, 2) << c.shell;
+        EXPECT_EQ(r.err, c.err) << c.shell;
+    }
+}
+
 TEST(CliUsage, HelpVersionAndMistakes) {
     EXPECT_EQ(runProcess(kCli, {"--help"}).exitCode, 0);
     EXPECT_EQ(runProcess(kCli, {"encode", "--help"}).exitCode, 0);
     const auto version = runProcess(kCli, {"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("tavik-cli ", 0), 0U) << version.out;
-    EXPECT_EQ(runProcess(kCli, {}).exitCode, 2);
-    EXPECT_EQ(runProcess(kCli, {"bogus"}).exitCode, 2);
-    EXPECT_EQ(runProcess(kCli, {"encode"}).exitCode, 2);
-    EXPECT_EQ(runProcess(kCli, {"encode", "--batch", "T3"}).exitCode, 2);
+    const struct {
+        std::vector<std::string> args;
+        const char* named;  // what the message must name
+    } mistakes[] = {
+        {{}, "subcommand"},
+        {{"bogus"}, "bogus"},
+        {{"send", "--frobnicate"}, "--frobnicate"},
+        {{"send", "T3"}, "COMMAND"},
+        {{"send", "--gap", "-1"}, "--gap"},
+        {{"encode"}, "SYSTEM"},
+        {{"encode", "--batch", "T3"}, "--batch"},
+    };
+    for (const auto& m : mistakes) {
+        const auto r = runProcess(kCli, m.args);
+        EXPECT_EQ(r.exitCode, 2) << m.named;
+        EXPECT_EQ(r.err.rfind("tavik-cli: ", 0), 0U) << r.err;
+        EXPECT_NE(r.err.find(m.named), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
 }
 
 }  // namespace

@@ -12,6 +12,14 @@ namespace {
 
 using test::FakeHidBackend;
 
+std::vector<std::string> hexWrites(const FakeHidBackend& backend, const std::string& path) {
+    std::vector<std::string> out;
+    for (const auto& w : backend.writes(path)) {
+        out.push_back(hexJoined(w));
+    }
+    return out;
+}
+
 struct CliRun {
     int exitCode;
     std::string out;
@@ -66,7 +74,8 @@ TEST(CliSend, BadInputSendsNothing) {
 TEST(CliSend, BatchKeepsOneConnectionAndTracesReports) {
     FakeHidBackend backend;
     backend.plug({.path = "t"});
-    const CliRun r = runTool(backend, {"send", "--batch", "--trace"}, "J se\nC12 ku\n\nQ 1\n");
+    const CliRun r =
+        runTool(backend, {"send", "--batch", "--trace", "--gap", "0"}, "J se\nC12 ku\n\nQ 1\n");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(r.out,
               "デバイスが見付かりました(Rev.0100)。\ntavik J se\ntavik C12 ku\n"
@@ -86,16 +95,61 @@ TEST(CliSend, BatchSearchesAgainWhileNotConnected) {
               "デバイスが見付かりました(Rev.0100)。\ntavik J KD\n");
 }
 
+// Bad lines of a batch send nothing, and the batch goes on with the next line.
+TEST(CliSend, BatchRefusesControlBytesAndLongLines) {
+    using namespace std::string_literals;
+    FakeHidBackend backend;
+    backend.plug({.path = "t"});
+    const std::string input =
+        "\xEF\xBB\xBFJ KU\nJ K\0U\nJ\0 KU\n"s + "J KD" + std::string(4100, ' ') + "\nJ KD\n";
+    const CliRun r = runTool(backend, {"send", "--batch", "--gap", "0"}, input);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.out,
+              "デバイスが見付かりました(Rev.0100)。\ntavik J KU\n"
+              "曲番号が間違っているか、非対応の機能キーです。\nメーカー選択が間違っています。\n"
+              "曲番号が間違っているか、非対応の機能キーです。\ntavik J KD\n");
+    EXPECT_EQ(hexWrites(backend, "t"), (std::vector<std::string>{"00 43 81 16 54 00 00 00 00",
+                                                                 "00 43 81 16 0B 00 00 00 00"}));
+}
+
+// The gap lies between packets, never between the reports of one packet.
+TEST(CliSend, BatchWaitsTheGapBetweenPackets) {
+    using namespace std::chrono_literals;
+    FakeHidBackend backend;
+    backend.plug({.path = "t"});
+    const CliRun r = runTool(backend, {"send", "--batch", "--gap", "60"}, "J KU\nX 12345\nJ KD\n");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const auto times = backend.writeTimes("t");
+    ASSERT_EQ(times.size(), 4U);  // X 12345 takes two reports
+    EXPECT_GE(times[1] - times[0], 60ms);
+    EXPECT_LT(times[2] - times[1], 60ms);
+    EXPECT_GE(times[3] - times[2], 60ms);
+}
+
+TEST(CliSend, UnopenableTransmitterIsNamedAndHinted) {
+    FakeHidBackend backend;
+    backend.plug({.path = "/dev/hidraw3", .openError = "Permission denied"});
+    const CliRun r = runTool(backend, {"send", "T3", "12"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(
+        r.out,
+        "デバイスが見付かりません。\nデバイスを開けません(/dev/hidraw3: Permission denied)。\n"
+        "tavik T3 12\n");
+    EXPECT_EQ(r.err.rfind("tavik-cli: ", 0), 0U);
+    EXPECT_NE(r.err.find("'tavik-cli devices'"), std::string::npos) << r.err;
+}
+
 TEST(CliDevices, ListsUsableAndUnusableTransmitters) {
     FakeHidBackend backend;
     backend.plug({.path = "/dev/hidraw0", .vendorId = 0x046D});
-    backend.plug({.path = "/dev/hidraw1", .versionNumber = 0x001A});
+    backend.plug({.path = "/dev/hidraw1", .versionNumber = 0x001A, .serialNumber = "A1"});
     backend.plug({.path = "/dev/hidraw2", .openError = "Permission denied"});
     CliRun r = runTool(backend, {"devices"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out,
-              "/dev/hidraw1  Rev.001A  Fake Maker  Fake Transmitter\n"
+              "/dev/hidraw1  Rev.001A  serial A1  Fake Maker  Fake Transmitter\n"
               "/dev/hidraw2  Rev.0100  cannot open: Permission denied\n");
+    EXPECT_EQ(r.err.rfind("tavik-cli: ", 0), 0U);
     EXPECT_NE(r.err.find("udevadm trigger --action=add --subsystem-match=hidraw"),
               std::string::npos);
     EXPECT_EQ(backend.openHandles(), 0);

@@ -29,7 +29,7 @@ const DeviceLink::Options kFastReads{5, ""};
 
 CodePacket encoded(SystemId system, std::int32_t number, const char* text) {
     CodePacket packet;
-    EXPECT_GT(encodeCommand(packet, system, number, text), 0);
+    EXPECT_GT(Encoder{}.encodeCommand(packet, system, number, text), 0);
     return packet;
 }
 
@@ -128,14 +128,11 @@ TEST_F(DeviceLinkTest, UnplugLogsTheFailureOnceAndTheNextSendSearches) {
     ASSERT_EQ(link.findDevice(), 1);
     backend.unplug("t");
     ASSERT_TRUE(eventually([&] { return link.connected() == 0; }));
-    std::this_thread::sleep_for(30ms);  // several read time-outs: no second line
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kReceiveFailed}));
-
     const CodePacket packet = encoded(3, -1, "KU");
+    // The search first ends the old reader: whatever it logged is in by then.
     EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kNotConnected);
-    EXPECT_EQ(log.lines().back(), kNotFound);
-    link.shutdownLink();
-    EXPECT_EQ(backend.openHandles(), 0);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kReceiveFailed, kNotFound}));
+    EXPECT_EQ(backend.openHandles(), 0) << "the lost connection's write handle is closed too";
 }
 
 TEST_F(DeviceLinkTest, FailedFirstWriteStopsThePacketAndDropsTheConnection) {
@@ -149,6 +146,7 @@ TEST_F(DeviceLinkTest, FailedFirstWriteStopsThePacketAndDropsTheConnection) {
     EXPECT_EQ(link.connected(), 0);
     EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kSendFailed}));
     EXPECT_TRUE(backend.writes("t").empty());
+    EXPECT_EQ(backend.openHandles(), 0) << "closed at once, the reader's handle included";
 
     EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent);
     EXPECT_EQ(log.lines().back(), kFound0100) << "the next send searches again";
@@ -183,6 +181,22 @@ TEST_F(DeviceLinkTest, TraceShowsEachReportAndTheLastInput) {
     }));
 }
 
+// hidraw leaves the report ID of an unnumbered report out; the input report has it first.
+TEST_F(DeviceLinkTest, InputReportStartsWithTheReportIdWhereTheReadOmitsIt) {
+    backend.plug({.path = "t", .omitsReportId = true});
+    DeviceLink link(backend, log, kFastReads);
+    std::string last;
+    link.setTrace([&](const std::string& line) { last = line; });
+    link.initialise();
+    ASSERT_EQ(link.findDevice(), 1);
+    backend.queueInputReport("t", {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07});
+    const CodePacket packet = encoded(3, -1, "KU");
+    ASSERT_TRUE(eventually([&] {
+        link.transmitPacket(packet, packet.count);
+        return last == "OUT[ 43 81 16 54 ] / IN[ 00 01 02 03 04 05 06 07 ]";
+    })) << last;
+}
+
 // shutdownLink must return promptly whatever the reader is doing.
 TEST_F(DeviceLinkTest, ShutdownIsBoundedInEveryState) {
     {
@@ -213,13 +227,15 @@ TEST_F(DeviceLinkTest, ShutdownIsBoundedInEveryState) {
 // line while the window's thread is inside shutdownLink must neither deadlock nor lose the line.
 TEST_F(DeviceLinkTest, ShutdownLetsAWaitingReaderLineThrough) {
     std::vector<std::string> window;  // touched only by this ("window") thread
-    CrossThreadLog pumpedLog([&](const std::string& line) { window.push_back(line); }, nullptr);
+    std::promise<void> handedOver;
+    CrossThreadLog pumpedLog([&](const std::string& line) { window.push_back(line); },
+                             [&] { handedOver.set_value(); });
     backend.plug({.path = "t"});
     DeviceLink link(backend, pumpedLog, kFastReads);
     link.initialise();
     ASSERT_EQ(link.findDevice(), 1);
     backend.unplug("t");
-    std::this_thread::sleep_for(20ms);  // the reader is now waiting in appendLog
+    handedOver.get_future().wait();  // the reader now waits in appendLog
     EXPECT_EQ(window.size(), 1U);
     EXPECT_LT(timed([&] { link.shutdownLink(); }), 500ms);
     EXPECT_EQ(window, (std::vector<std::string>{kFound0100, kReceiveFailed}));
@@ -250,14 +266,39 @@ TEST_F(DeviceLinkTest, ThousandReconnectionsLeaveOneReaderAndNoHandles) {
     EXPECT_EQ(backend.writes("t").size(), 1000U);
 }
 
-TEST_F(DeviceLinkTest, DevicePathOptionPicksThatTransmitter) {
-    backend.plug({.path = "a"});
-    backend.plug({.path = "b", .versionNumber = 0x0200});
-    DeviceLink link(backend, log, {5, "b"});
+// --device names one transmitter by node or serial number, and keeps naming it after a replug
+// under another node.
+TEST_F(DeviceLinkTest, DeviceOptionFollowsItsTransmitter) {
+    for (const char* wanted : {"/dev/hidraw7", "S-2"}) {
+        FakeHidBackend devices;
+        RecordingLog lines;
+        devices.plug({.path = "/dev/hidraw3", .serialNumber = "S-1"});
+        devices.plug({.path = "/dev/hidraw7", .versionNumber = 0x0200, .serialNumber = "S-2"});
+        DeviceLink link(devices, lines, {5, wanted});
+        link.initialise();
+        const CodePacket packet = encoded(3, -1, "KU");
+        ASSERT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent) << wanted;
+        devices.unplug("/dev/hidraw7");
+        devices.plug({.path = "/dev/hidraw9", .versionNumber = 0x0200, .serialNumber = "S-2"});
+        if (link.transmitPacket(packet, packet.count) == TransmitResult::kWriteFailed) {
+            link.transmitPacket(packet, packet.count);  // the unplug was not seen yet
+        }
+        EXPECT_EQ(devices.opens("/dev/hidraw3"), 0) << wanted;
+        EXPECT_EQ(devices.writes("/dev/hidraw9").size(), 1U) << wanted;
+    }
+}
+
+// A transmitter that is present but cannot be opened is named with the reason.
+TEST_F(DeviceLinkTest, UnopenableTransmitterIsNamedWithTheReason) {
+    backend.plug({.path = "/dev/hidraw3", .openError = "Permission denied"});
+    backend.plug({.path = "/dev/hidraw4", .productId = 0x2023, .openError = "Permission denied"});
+    DeviceLink link(backend, log, kFastReads);
     link.initialise();
-    ASSERT_EQ(link.findDevice(), 1);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"デバイスが見付かりました(Rev.0200)。"}));
-    EXPECT_EQ(backend.opens("a"), 0);
+    EXPECT_EQ(link.findDevice(), 0);
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{
+                  kNotFound, "デバイスを開けません(/dev/hidraw3: Permission denied)。"}));
+    EXPECT_EQ(link.unopenableInLastSearch(), 1);
 }
 
 }  // namespace

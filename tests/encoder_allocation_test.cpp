@@ -33,11 +33,13 @@ TEST(EncoderAllocation, EncodingAllocatesNothing) {
     static const char* const kTexts[] = {
         "12345", "1234-56", "1234A5", "KU", "se", "", "99999999999999999999", "12X"};
     CodePacket packet;
+    Encoder encoder;
     const long before = g_allocations.load();
     long encoded = 0;
     for (SystemId system = 0; system < kSystemCount; ++system) {
         for (const char* text : kTexts) {
-            encoded += encodeCommand(packet, system, catalogueEntry(system).numberMin, text) > 0;
+            encoded +=
+                encoder.encodeCommand(packet, system, catalogueEntry(system).numberMin, text) > 0;
         }
     }
     EXPECT_EQ(g_allocations.load() - before, 0);

@@ -26,15 +26,12 @@ void PrintTo(const Vector& v, std::ostream* os) {
     *os << "system " << v.system << " number " << v.number << " text '" << v.text << "'";
 }
 
-class EncoderVectors : public ::testing::TestWithParam<Vector> {
-  protected:
-    void SetUp() override { resetAlisaConfirmCode(); }
-};
+class EncoderVectors : public ::testing::TestWithParam<Vector> {};
 
 TEST_P(EncoderVectors, ProducesPacket) {
     const Vector& v = GetParam();
     CodePacket packet;
-    const std::int32_t w = encodeCommand(packet, v.system, v.number, v.text);
+    const std::int32_t w = Encoder{}.encodeCommand(packet, v.system, v.number, v.text);
     const auto expected = parseHex(v.packet);
     ASSERT_EQ(w, static_cast<std::int32_t>(expected.size()))
         << "system " << v.system << " number " << v.number << " text '" << v.text << "'";
@@ -93,7 +90,8 @@ class EncoderFailures : public ::testing::TestWithParam<Failure> {};
 TEST_P(EncoderFailures, Refuses) {
     const Failure& f = GetParam();
     CodePacket packet;
-    EXPECT_EQ(encodeCommand(packet, f.system, f.number, f.text), f.result) << "'" << f.text << "'";
+    EXPECT_EQ(Encoder{}.encodeCommand(packet, f.system, f.number, f.text), f.result)
+        << "'" << f.text << "'";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -127,7 +125,8 @@ TEST(EncoderBound, LongNumbersNeverOverflowThePacket) {
             const std::string text(static_cast<std::size_t>(length), '7');
             Guarded g{};
             g.guard.fill(0x5A5A5A5A);
-            const std::int32_t w = encodeCommand(g.packet, system, entry.numberMax, text.c_str());
+            const std::int32_t w =
+                Encoder{}.encodeCommand(g.packet, system, entry.numberMax, text.c_str());
             EXPECT_TRUE(w == kBadSongNumber || (w >= 5 && w <= kPacketCapacity))
                 << "system " << system << " length " << length << " gave " << w;
             for (std::int32_t word : g.guard) {
@@ -136,7 +135,8 @@ TEST(EncoderBound, LongNumbersNeverOverflowThePacket) {
         }
         const std::string huge(20, '7');
         CodePacket packet;
-        EXPECT_EQ(encodeCommand(packet, system, entry.numberMax, huge.c_str()), kBadSongNumber)
+        EXPECT_EQ(Encoder{}.encodeCommand(packet, system, entry.numberMax, huge.c_str()),
+                  kBadSongNumber)
             << "system " << system;
     }
 }
@@ -146,7 +146,7 @@ TEST(EncoderBound, HeaderCountMatchesLength) {
         for (const char* text : {"1", "12", "123456", "12345678", "KU", "SE"}) {
             CodePacket packet;
             const std::int32_t w =
-                encodeCommand(packet, system, catalogueEntry(system).numberMin, text);
+                Encoder{}.encodeCommand(packet, system, catalogueEntry(system).numberMin, text);
             if (w > 0) {
                 EXPECT_EQ(packet.elements[1] & 0x0F, w - 2) << system << " '" << text << "'";
                 EXPECT_EQ(packet.elements[0], 0x80);
@@ -156,20 +156,21 @@ TEST(EncoderBound, HeaderCountMatchesLength) {
 }
 
 TEST(EncoderAlisaConfirm, LastNumberLastsAcrossCalls) {
-    resetAlisaConfirmCode();
+    Encoder encoder;
     CodePacket packet;
-    ASSERT_EQ(encodeCommand(packet, 12, -1, "12"), 7);
+    ASSERT_EQ(encoder.encodeCommand(packet, 12, -1, "12"), 7);
     EXPECT_EQ(packet.elements[6], 0x12) << "starts at 0x12";
 
-    ASSERT_EQ(encodeCommand(packet, 12, 3, "12"), 7);
-    ASSERT_EQ(encodeCommand(packet, 12, -1, "12"), 7);
+    ASSERT_EQ(encoder.encodeCommand(packet, 12, 3, "12"), 7);
+    ASSERT_EQ(encoder.encodeCommand(packet, 12, -1, "12"), 7);
     EXPECT_EQ(packet.elements[6], 0x15) << "kept after a send with number 3";
-    ASSERT_EQ(encodeCommand(packet, 12, 7, "SE"), 5);
+    ASSERT_EQ(encoder.encodeCommand(packet, 12, 7, "SE"), 5);
     EXPECT_EQ(packet.elements[4], 0x15) << "out-of-range number keeps it; SE uses it";
 
-    ASSERT_EQ(encodeCommand(packet, 13, 0, "12"), 9);
+    ASSERT_EQ(encoder.encodeCommand(packet, 13, 0, "12"), 9);
     EXPECT_EQ(packet.elements[8], 0x12) << "the other ALISA3 rows are not affected";
-    resetAlisaConfirmCode();
+    ASSERT_EQ(Encoder{}.encodeCommand(packet, 12, -1, "SE"), 5);
+    EXPECT_EQ(packet.elements[4], 0x12) << "another encoder starts afresh";
 }
 
 TEST(EncoderTables, MissingCellsAreRefused) {
@@ -181,12 +182,12 @@ TEST(EncoderTables, MissingCellsAreRefused) {
     for (SystemId system = 0; system < kSystemCount; ++system) {
         for (const auto& f : functions) {
             CodePacket packet;
-            const std::int32_t w = encodeCommand(packet, system, -1, f.name);
+            const std::int32_t w = Encoder{}.encodeCommand(packet, system, -1, f.name);
             EXPECT_EQ(w == kBadFunction, codeOf(system, f.column) == kNoCode)
                 << system << " " << f.name;
         }
         CodePacket packet;
-        EXPECT_EQ(encodeCommand(packet, system, -1, "12A4") == kBadSongNumber,
+        EXPECT_EQ(Encoder{}.encodeCommand(packet, system, -1, "12A4") == kBadSongNumber,
                   codeOf(system, kA) == kNoCode)
             << system;
     }

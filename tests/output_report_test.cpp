@@ -58,7 +58,7 @@ TEST(SplitIntoReports, SendsOnlyTheLowByteAndCountsPayload) {
     EXPECT_EQ(split.payloadLength[0], 4);
 
     CodePacket full;
-    ASSERT_EQ(encodeCommand(full, 7, -1, "123456"), 13);
+    ASSERT_EQ(Encoder{}.encodeCommand(full, 7, -1, "123456"), 13);
     const ReportSplit two = splitIntoReports(full, full.count);
     EXPECT_EQ(two.payloadLength, (std::array<int, 2>{8, 4}));
 }

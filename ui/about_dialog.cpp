@@ -30,7 +30,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     version->setGeometry(du.rect(40, 10, 130, 10));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setProperty(ids::kProperty, ids::kAboutOk);
+    ok->setProperty(kControlIdProperty, ids::kAboutOk);
     ok->setGeometry(du.rect(178, 7, 32, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -1,23 +1,10 @@
 #pragma once
 
-// Identifiers of the main dialog's controls; tests find controls by them.
-namespace tavik::ui::ids {
+#include "dialog_ids.hpp"
 
-inline constexpr int kSend = 1000;
-inline constexpr int kKeyUp = 1001;
-inline constexpr int kKeyDown = 1002;
-inline constexpr int kStart = 1003;
-inline constexpr int kStop = 1004;
-inline constexpr int kClear = 1005;
-inline constexpr int kSystemSelector = 1006;
-inline constexpr int kNumberSelector = 1007;
-inline constexpr int kCommandField = 1008;
-inline constexpr int kLogList = 1010;
+namespace tavik::ui {
 
-inline constexpr int kAboutOk = 1;        // the About box's OK button
-inline constexpr int kAboutCommand = 16;  // the About item of the window menu
+// The property that carries a control's identifier; tests find controls by it.
+inline constexpr const char* kControlIdProperty = "controlId";
 
-// The property that carries a control's identifier.
-inline constexpr const char* kProperty = "controlId";
-
-}  // namespace tavik::ui::ids
+}  // namespace tavik::ui

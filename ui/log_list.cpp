@@ -19,8 +19,8 @@ void LogList::appendLog(std::string_view line) {
     m_handOff.appendLog(line);
 }
 
-void LogList::deliverPending() {
-    m_handOff.deliverPending();
+void LogList::whileBlocked(const std::function<void()>& wait) {
+    m_handOff.whileBlocked(wait);
 }
 
 void LogList::insert(const std::string& line) {

@@ -19,7 +19,7 @@ class LogList : public LogSink {
     explicit LogList(QListWidget* list);
 
     void appendLog(std::string_view line) override;
-    void deliverPending() override;
+    void whileBlocked(const std::function<void()>& wait) override;
 
   private:
     void insert(const std::string& line);

@@ -8,17 +8,12 @@
 #include <QPushButton>
 #include <QValidator>
 #include <algorithm>
-#include <optional>
 
 #include "about_dialog.hpp"
 #include "app_icon.hpp"
-#include "catalogue.hpp"
-#include "command_line.hpp"
 #include "control_ids.hpp"
 #include "dialog_units.hpp"
-#include "encoder.hpp"
 #include "log_list.hpp"
-#include "messages.hpp"
 #include "system_menu.hpp"
 
 namespace tavik::ui {
@@ -48,7 +43,7 @@ class FittingTextValidator : public QValidator {
 
 template <typename Widget>
 Widget* place(Widget* widget, int id, const DialogUnits& du, int x, int y, int width, int height) {
-    widget->setProperty(ids::kProperty, id);
+    widget->setProperty(kControlIdProperty, id);
     widget->setGeometry(du.rect(x, y, width, height));
     return widget;
 }
@@ -63,13 +58,22 @@ CRemoteDlg::CRemoteDlg(HidBackend& backend, DeviceLink::Options linkOptions)
     setWindowTitle(QStringLiteral("TAVIK"));
     setFont(mainDialogFont());
     createControls();
+    m_systems = ComboList(m_systemSelector);
+    m_numbers = ComboList(m_numberSelector);
     m_log = std::make_unique<LogList>(m_logList);
-    m_link = std::make_unique<DeviceLink>(backend, *m_log, std::move(linkOptions));
+    // The reader tells of a lost connection on its own thread; its remains are closed here.
+    linkOptions.onLost = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { m_session->releaseLostConnection(); }, Qt::QueuedConnection);
+    };
+    m_session = std::make_unique<SendSession>(backend, *m_log,
+                                              SendSession::Options{std::move(linkOptions)});
+    m_controller = std::make_unique<RemoteController>(*this, *m_session);
 }
 
 CRemoteDlg::~CRemoteDlg() {
-    // The readers end before the log they write to goes away.
-    m_link.reset();
+    // The reader ends before the log it writes to goes away.
+    m_session.reset();
 }
 
 void CRemoteDlg::createControls() {
@@ -94,12 +98,12 @@ void CRemoteDlg::createControls() {
         int id;
         const char* caption;
         int x, y;
-        const char* command;  // nullptr: the command field's text
+        bool isDefault;
     };
     static constexpr Button kButtons[] = {
-        {ids::kSend, "SEND", 145, 5, nullptr},  {ids::kKeyUp, "KeyUP", 5, 22, "KU"},
-        {ids::kKeyDown, "KeyDN", 40, 22, "KD"}, {ids::kStart, "Start", 75, 22, "ST"},
-        {ids::kStop, "Stop", 110, 22, "SP"},    {ids::kClear, "Clear", 145, 22, "CL"},
+        {ids::kSend, "SEND", 145, 5, true},      {ids::kKeyUp, "KeyUP", 5, 22, false},
+        {ids::kKeyDown, "KeyDN", 40, 22, false}, {ids::kStart, "Start", 75, 22, false},
+        {ids::kStop, "Stop", 110, 22, false},    {ids::kClear, "Clear", 145, 22, false},
     };
     QWidget* previous = m_commandField;
     setTabOrder(m_systemSelector, m_numberSelector);
@@ -108,13 +112,12 @@ void CRemoteDlg::createControls() {
         auto* button = place(new QPushButton(QString::fromLatin1(b.caption), this), b.id, du, b.x,
                              b.y, 32, 14);
         button->setAutoDefault(true);
-        if (b.command == nullptr) {
+        if (b.isDefault) {
             button->setDefault(true);
-            connect(button, &QPushButton::clicked, this, [this] { sendFromField(); });
-        } else {
-            const std::string command = b.command;
-            connect(button, &QPushButton::clicked, this, [this, command] { sendCommand(command); });
         }
+        const int id = b.id;
+        connect(button, &QPushButton::clicked, this,
+                [this, id] { m_controller->buttonClicked(id); });
         setTabOrder(previous, button);
         previous = button;
     }
@@ -134,115 +137,28 @@ int CRemoteDlg::runModal() {
 }
 
 bool CRemoteDlg::initialise() {
-    m_commandField->setText(presetCommand);
     installAboutItem(*this, [this] { openAbout(); });
     setWindowIcon(m_appIcon);
-    m_link->initialise();
-    fillSystemSelector();
-    fillNumberSelector();
-    applyPresetNumber();
+    const bool open = m_controller->initialise({presetLetter, presetNumber, presetCommand});
     connect(m_systemSelector, &QComboBox::currentIndexChanged, this,
-            [this] { fillNumberSelector(); });
+            [this] { m_controller->fillNumberSelector(); });
     m_systemSelector->setFocus();
-
-    if (!presetCommand.isEmpty()) {
-        if (sendCommand(presetCommand.toStdString()) >= 0) {
-            m_presetNotDelivered = m_lastTransmit != TransmitResult::kSent;
-            setResult(1);
-            return false;
-        }
-    }
-    return true;
+    return open;
 }
 
-void CRemoteDlg::fillSystemSelector() {
-    int selected = -1;
-    std::optional<SystemId> wanted;
-    if (!presetLetter.isEmpty() && presetLetter.front().unicode() <= 0xFF) {
-        wanted = systemByLetter(static_cast<char>(presetLetter.front().unicode()));
-    }
-    for (const MakerEntry& row : kCatalogue) {
-        if (row.systemId < 0) {
-            break;
-        }
-        m_systemSelector->addItem(QString::fromUtf8(row.displayName.data(),
-                                                    static_cast<qsizetype>(row.displayName.size())),
-                                  row.systemId);
-        if (wanted == row.systemId) {
-            selected = m_systemSelector->count() - 1;
-        }
-    }
-    if (presetLetter.isEmpty()) {
-        selected = m_systemSelector->count() > 0 ? 0 : -1;
-    } else if (selected < 0) {
-        appendLog(messages::kUnknownSystem);
-    }
-    m_systemSelector->setCurrentIndex(selected);
+void CRemoteDlg::setCommandText(std::string_view text) {
+    m_commandField->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-void CRemoteDlg::fillNumberSelector() {
-    const int system = currentSystemId();
-    if (system < 0 || !catalogueEntry(system).hasNumbers()) {
-        m_numberSelector->setEnabled(false);
-        m_numberSelector->setCurrentIndex(-1);
-        return;
-    }
-    const MakerEntry& entry = catalogueEntry(system);
-    m_numberSelector->setEnabled(true);
-    m_numberSelector->clear();
-    for (std::int32_t n = entry.numberMin; n <= entry.numberMax; ++n) {
-        m_numberSelector->addItem(QString::number(n), n);
-    }
-    m_numberSelector->setCurrentIndex(m_numberSelector->count() > 0 ? 0 : -1);
+std::string CRemoteDlg::commandText() const {
+    return m_commandField->text().left(kCommandFieldLimit).toStdString();
 }
 
-void CRemoteDlg::applyPresetNumber() {
-    if (presetNumber.isEmpty()) {
-        return;
+void CRemoteDlg::endDialog(int result) {
+    setResult(result);
+    if (isVisible()) {
+        done(result);
     }
-    const int index =
-        m_numberSelector->isEnabled()
-            ? m_numberSelector->findText(presetNumber, Qt::MatchExactly | Qt::MatchCaseSensitive)
-            : -1;
-    if (index < 0) {
-        appendLog(messages::kUnknownNumber);
-    }
-    m_numberSelector->setCurrentIndex(index);
-}
-
-int CRemoteDlg::currentSystemId() const {
-    const int index = m_systemSelector->currentIndex();
-    return index < 0 ? -1 : m_systemSelector->itemData(index).toInt();
-}
-
-int CRemoteDlg::currentSystemNumber() const {
-    const int index = m_numberSelector->currentIndex();
-    if (!m_numberSelector->isEnabled() || index < 0) {
-        return -1;
-    }
-    return m_numberSelector->itemData(index).toInt();
-}
-
-int CRemoteDlg::sendCommand(const std::string& text) {
-    const int system = currentSystemId();
-    if (system < 0) {
-        // Only after a preset letter that matched nothing: there is no system to encode for.
-        appendLog(messages::kUnknownSystem);
-        return -1;
-    }
-    const int number = currentSystemNumber();
-    const std::int32_t count = encodeCommand(m_packet, system, number, text.c_str());
-    if (count < 1) {
-        appendLog(messages::kEncodingFailed);
-        return -1;
-    }
-    m_lastTransmit = m_link->transmitPacket(m_packet, count);
-    appendLog(sendLogLine(system, number, text));
-    return count;
-}
-
-void CRemoteDlg::sendFromField() {
-    sendCommand(m_commandField->text().left(kCommandFieldLimit).toStdString());
 }
 
 void CRemoteDlg::appendLog(std::string_view line) {
@@ -260,7 +176,7 @@ void CRemoteDlg::openAbout() {
 
 QWidget* CRemoteDlg::control(int id) const {
     for (QWidget* child : findChildren<QWidget*>()) {
-        if (child->property(ids::kProperty).toInt() == id) {
+        if (child->property(kControlIdProperty).toInt() == id) {
             return child;
         }
     }
@@ -268,7 +184,7 @@ QWidget* CRemoteDlg::control(int id) const {
 }
 
 void CRemoteDlg::closeEvent(QCloseEvent* event) {
-    m_link->shutdownLink();
+    m_session->shutdown();
     QDialog::closeEvent(event);
 }
 

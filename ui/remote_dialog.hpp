@@ -2,18 +2,19 @@
 
 #include <QDialog>
 #include <QIcon>
-#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "code_packet.hpp"
+#include "combo_list.hpp"
 #include "device_link.hpp"
+#include "remote_controller.hpp"
+#include "remote_view.hpp"
+#include "send_session.hpp"
 
 class QComboBox;
 class QLineEdit;
 class QListWidget;
-class QPushButton;
 
 namespace tavik::ui {
 
@@ -21,16 +22,16 @@ class CAboutDlg;
 class LogList;
 
 // The main window: system and number selectors, the command field with SEND, five function
-// buttons and the log list. Runs on the window's thread.
-class CRemoteDlg : public QDialog {
+// buttons and the log list; a view over the controller. Runs on the window's thread.
+class CRemoteDlg : public QDialog, public RemoteView {
   public:
     explicit CRemoteDlg(HidBackend& backend, DeviceLink::Options linkOptions = {});
     ~CRemoteDlg() override;
 
-    // Set before runModal; read only by the initialisation.
-    QString presetLetter;
-    QString presetNumber;
-    QString presetCommand;
+    // Set before runModal; read only by the initialisation. Bytes as typed on the command line.
+    std::string presetLetter;
+    std::string presetNumber;
+    std::string presetCommand;
 
     // Initialises the dialog (presets, link, selectors, the preset command) and, unless the preset
     // command was sent, shows it and runs it modally. 1 after a preset send, else Rejected.
@@ -39,12 +40,9 @@ class CRemoteDlg : public QDialog {
     // The start-up part of runModal; false when the dialog already ended (preset command sent).
     bool initialise();
 
-    // Encodes `text` for the selected system and number and sends it; logs the outcome. The
-    // packet's element count, or -1 when nothing could be encoded.
-    int sendCommand(const std::string& text);
-
-    // Rebuilds the number selector for the selected system.
-    void fillNumberSelector();
+    // The controller's operations, for the buttons and for tests.
+    std::int32_t sendCommand(const std::string& text) { return m_controller->sendCommand(text); }
+    void fillNumberSelector() { m_controller->fillNumberSelector(); }
 
     // Adds a line to the log list; from any thread.
     void appendLog(std::string_view line);
@@ -52,16 +50,23 @@ class CRemoteDlg : public QDialog {
     // Opens the About box modally over this window.
     void openAbout();
 
-    // How the last preset send went: true when it encoded but did not reach the transmitter.
-    bool presetNotDelivered() const { return m_presetNotDelivered; }
+    // How the preset send went: true when it encoded but did not reach the transmitter.
+    bool presetNotDelivered() const { return m_controller->presetNotDelivered(); }
 
     QWidget* control(int id) const;
-    DeviceLink& link() { return *m_link; }
+    DeviceLink& link() { return m_session->link(); }
 
     // Seam for tests: how an About box is run (default: exec).
     void setAboutRunner(std::function<void(CAboutDlg&)> runner) {
         m_aboutRunner = std::move(runner);
     }
+
+    // RemoteView
+    ListControl& systemSelector() override { return m_systems; }
+    ListControl& numberSelector() override { return m_numbers; }
+    void setCommandText(std::string_view text) override;
+    std::string commandText() const override;
+    void endDialog(int result) override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,23 +74,18 @@ class CRemoteDlg : public QDialog {
 
   private:
     void createControls();
-    void fillSystemSelector();
-    void applyPresetNumber();
-    void sendFromField();
-    int currentSystemId() const;
-    int currentSystemNumber() const;
 
     QComboBox* m_numberSelector = nullptr;
     QLineEdit* m_commandField = nullptr;
     QComboBox* m_systemSelector = nullptr;
     QListWidget* m_logList = nullptr;
     QIcon m_appIcon;
+    ComboList m_systems{nullptr};
+    ComboList m_numbers{nullptr};
 
     std::unique_ptr<LogList> m_log;
-    std::unique_ptr<DeviceLink> m_link;  // after the log: it logs while it shuts down
-    CodePacket m_packet;                 // the program's one packet
-    TransmitResult m_lastTransmit = TransmitResult::kSent;
-    bool m_presetNotDelivered = false;
+    std::unique_ptr<SendSession> m_session;  // after the log: it logs while it shuts down
+    std::unique_ptr<RemoteController> m_controller;
     std::function<void(CAboutDlg&)> m_aboutRunner;
 };
 

@@ -5,7 +5,6 @@
 #include <sstream>
 #include <string>
 
-#include "code_tables.hpp"
 #include "encode_command.hpp"
 #include "encoder.hpp"
 
@@ -19,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data + 5), size - 5);
 
     tavik::CodePacket packet;
-    const std::int32_t w = tavik::encodeCommand(packet, system, number, text.c_str());
+    const std::int32_t w = tavik::Encoder{}.encodeCommand(packet, system, number, text.c_str());
     if (w > 0 && (w < 5 || w > tavik::kPacketCapacity || (packet.elements[1] & 0x0F) != w - 2)) {
         __builtin_trap();
     }
@@ -29,7 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::istringstream in(text);
     std::ostringstream out;
-    tavik::cli::encodeBatch(in, out);
-    tavik::resetAlisaConfirmCode();
+    tavik::cli::encodeBatch(in, out, out);
     return 0;
 }

@@ -7,8 +7,11 @@ namespace tavik::test {
 
 class FakeHidBackend::Handle : public HidDevice {
   public:
-    Handle(FakeHidBackend& owner, std::string path, int generation)
-        : m_owner(owner), m_path(std::move(path)), m_generation(generation) {}
+    Handle(FakeHidBackend& owner, std::string path, int generation, bool omitsReportId)
+        : m_owner(owner),
+          m_path(std::move(path)),
+          m_generation(generation),
+          m_omitsReportId(omitsReportId) {}
     ~Handle() override { m_owner.closed(); }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
@@ -19,11 +22,13 @@ class FakeHidBackend::Handle : public HidDevice {
     bool write(const std::uint8_t* data, std::size_t length) override {
         return m_owner.write(m_path, m_generation, data, length);
     }
+    bool readOmitsReportId() const override { return m_omitsReportId; }
 
   private:
     FakeHidBackend& m_owner;
     std::string m_path;
     int m_generation;
+    bool m_omitsReportId;
 };
 
 void FakeHidBackend::plug(Device device) {
@@ -84,6 +89,13 @@ int FakeHidBackend::maxConcurrentReads() const {
     return m_maxConcurrentReads;
 }
 
+std::vector<FakeHidBackend::Clock::time_point> FakeHidBackend::writeTimes(
+    const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_devices.find(path);
+    return it == m_devices.end() ? std::vector<Clock::time_point>{} : it->second.writeTimes;
+}
+
 std::vector<HidDeviceInfo> FakeHidBackend::enumerate() {
     std::lock_guard lock(m_mutex);
     std::vector<HidDeviceInfo> infos;
@@ -91,7 +103,8 @@ std::vector<HidDeviceInfo> FakeHidBackend::enumerate() {
         const State& state = m_devices.at(path);
         if (state.present) {
             infos.push_back({path, state.device.vendorId, state.device.productId,
-                             state.device.versionNumber, "Fake Maker", "Fake Transmitter"});
+                             state.device.versionNumber, "Fake Maker", "Fake Transmitter",
+                             state.device.serialNumber, ""});
         }
     }
     return infos;
@@ -111,7 +124,7 @@ std::unique_ptr<HidDevice> FakeHidBackend::open(const std::string& path, std::st
         return nullptr;
     }
     ++m_openHandles;
-    return std::make_unique<Handle>(*this, path, state.generation);
+    return std::make_unique<Handle>(*this, path, state.generation, state.device.omitsReportId);
 }
 
 int FakeHidBackend::read(const std::string& path, int generation, std::uint8_t* buffer,
@@ -144,6 +157,7 @@ bool FakeHidBackend::write(const std::string& path, int generation, const std::u
         return false;
     }
     state.writes.emplace_back(data, data + length);
+    state.writeTimes.push_back(Clock::now());
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -20,10 +21,13 @@ class FakeHidBackend : public HidBackend {
         std::uint16_t vendorId = kTransmitterVendorId;
         std::uint16_t productId = kTransmitterProductId;
         std::uint16_t versionNumber = 0x0100;
-        std::string openError;    // non-empty: every open fails with this reason
-        int failOpenNumber = 0;   // the Nth open of this device fails (1-based); 0: none
-        int failWriteNumber = 0;  // the Nth write to this device fails (1-based); 0: none
+        std::string serialNumber;
+        std::string openError;       // non-empty: every open fails with this reason
+        int failOpenNumber = 0;      // the Nth open of this device fails (1-based); 0: none
+        int failWriteNumber = 0;     // the Nth write to this device fails (1-based); 0: none
+        bool omitsReportId = false;  // reads deliver reports without their ID byte, as hidraw
     };
+    using Clock = std::chrono::steady_clock;
 
     void plug(Device device);
     // The device leaves the enumeration; reads and writes on its open handles fail from now on.
@@ -32,6 +36,8 @@ class FakeHidBackend : public HidBackend {
     void failWrite(const std::string& path, int nth);
 
     std::vector<std::vector<std::uint8_t>> writes(const std::string& path) const;
+    // When each of those writes returned.
+    std::vector<Clock::time_point> writeTimes(const std::string& path) const;
     int openHandles() const;
     int opens(const std::string& path) const;
     // The most reads that were ever in progress at the same time, over all devices.
@@ -50,6 +56,7 @@ class FakeHidBackend : public HidBackend {
         int writeCalls = 0;
         std::deque<std::vector<std::uint8_t>> inputs;
         std::vector<std::vector<std::uint8_t>> writes;
+        std::vector<Clock::time_point> writeTimes;
     };
 
     int read(const std::string& path, int generation, std::uint8_t* buffer, std::size_t length,

@@ -1,0 +1,27 @@
+#include "stream_errors.hpp"
+
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+
+namespace tavik::cli {
+
+bool outputWritten(std::ostream& out, std::ostream& err) {
+    if (out.good()) {
+        errno = 0;
+        out.flush();
+    }
+    if (out.good()) {
+        return true;
+    }
+    const int reason = errno;
+    err << "tavik-cli: cannot write standard output: "
+        << (reason != 0 ? std::strerror(reason) : "write error") << '\n';
+    return false;
+}
+
+void reportReadError(std::ostream& err, const std::string& reason) {
+    err << "tavik-cli: cannot read standard input: " << reason << '\n';
+}
+
+}  // namespace tavik::cli

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace tavik {
+
+// Where the HID device at `path` is plugged in, e.g. "usb 1-1.2" (bus 1, port 1.2), so that two
+// identical transmitters can be told apart; empty where the platform does not say.
+std::string deviceLocation(const std::string& path);
+
+}  // namespace tavik

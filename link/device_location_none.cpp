@@ -1,0 +1,10 @@
+// Platforms whose HID paths say nothing about the port.
+#include "device_location.hpp"
+
+namespace tavik {
+
+std::string deviceLocation(const std::string&) {
+    return {};
+}
+
+}  // namespace tavik

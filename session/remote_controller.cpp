@@ -1,0 +1,123 @@
+#include "remote_controller.hpp"
+
+#include <optional>
+#include <string>
+
+#include "catalogue.hpp"
+#include "dialog_ids.hpp"
+#include "messages.hpp"
+
+namespace tavik {
+
+bool RemoteController::initialise(const Presets& presets) {
+    m_view.setCommandText(presets.presetCommand);
+    m_session.start();
+    fillSystemSelector(presets.presetLetter);
+    fillNumberSelector();
+    applyPresetNumber(presets.presetNumber);
+    if (!presets.presetCommand.empty() && sendCommand(presets.presetCommand) >= 0) {
+        m_presetNotDelivered = m_lastStatus != SendStatus::kDelivered;
+        m_view.endDialog(1);
+        return false;
+    }
+    return true;
+}
+
+void RemoteController::fillSystemSelector(const std::string& presetLetter) {
+    ListControl& selector = m_view.systemSelector();
+    // Bit 0x20 cleared: a-z match A-Z, and nothing else matches a catalogue letter.
+    const std::optional<SystemId> wanted =
+        presetLetter.empty() ? std::nullopt : systemByLetter(presetLetter.front());
+    int selected = -1;
+    for (const MakerEntry& row : kCatalogue) {
+        if (row.systemId < 0) {
+            break;
+        }
+        const int index = selector.addItem(row.displayName, row.systemId);
+        if (index >= 0 && wanted == row.systemId) {
+            selected = index;
+        }
+    }
+    if (presetLetter.empty()) {
+        selected = 0;
+    } else if (selected < 0) {
+        m_session.appendLog(messages::kUnknownSystem);
+    }
+    selector.select(selected);
+}
+
+void RemoteController::fillNumberSelector() {
+    ListControl& selector = m_view.numberSelector();
+    const SystemId system = currentSystemId();
+    // With no system selected there is no row to read: the selector shows nothing.
+    if (system < 0 || !catalogueEntry(system).hasNumbers()) {
+        selector.setEnabled(false);
+        selector.select(-1);
+        return;
+    }
+    const MakerEntry& entry = catalogueEntry(system);
+    selector.setEnabled(true);
+    selector.clear();
+    for (std::int32_t n = entry.numberMin; n <= entry.numberMax; ++n) {
+        selector.addItem(std::to_string(n), n);
+    }
+    selector.select(entry.numberMin <= entry.numberMax ? 0 : -1);
+}
+
+void RemoteController::applyPresetNumber(const std::string& presetNumber) {
+    if (presetNumber.empty()) {
+        return;
+    }
+    ListControl& selector = m_view.numberSelector();
+    // A disabled selector keeps the items of an earlier system; they must not match.
+    const int index = selector.isEnabled() ? selector.find(presetNumber) : -1;
+    if (index < 0) {
+        m_session.appendLog(messages::kUnknownNumber);
+    }
+    selector.select(index);
+}
+
+SystemId RemoteController::currentSystemId() const {
+    const ListControl& selector = m_view.systemSelector();
+    const int index = selector.selection();
+    return index < 0 ? -1 : selector.itemData(index);
+}
+
+std::int32_t RemoteController::currentSystemNumber() const {
+    const ListControl& selector = m_view.numberSelector();
+    const int index = selector.selection();
+    return !selector.isEnabled() || index < 0 ? -1 : selector.itemData(index);
+}
+
+std::int32_t RemoteController::sendCommand(std::string_view text) {
+    const SendResult result = m_session.send(currentSystemId(), currentSystemNumber(), text);
+    m_lastStatus = result.status;
+    return result.encoded() ? result.count : -1;
+}
+
+void RemoteController::buttonClicked(int id) {
+    switch (id) {
+        case ids::kSend:
+            sendCommand(m_view.commandText());
+            break;
+        case ids::kKeyUp:
+            sendCommand("KU");
+            break;
+        case ids::kKeyDown:
+            sendCommand("KD");
+            break;
+        case ids::kStart:
+            sendCommand("ST");
+            break;
+        case ids::kStop:
+            sendCommand("SP");
+            break;
+        case ids::kClear:
+            sendCommand("CL");
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace tavik

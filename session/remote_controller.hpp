@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "presets.hpp"
+#include "remote_view.hpp"
+#include "send_session.hpp"
+
+namespace tavik {
+
+// The main dialog's logic, without widgets: the presets, the two selectors, and every send.
+// Runs on the window's thread; talks to the window only through its view.
+class RemoteController {
+  public:
+    RemoteController(RemoteView& view, SendSession& session) : m_view(view), m_session(session) {}
+
+    // The initialisation, after the window has added its menu item and icons: the preset command
+    // into the field, the link's flags, both selectors with their presets, and the preset
+    // command's send. False when that send encoded and the dialog has ended with result 1.
+    bool initialise(const Presets& presets);
+
+    // Rebuilds the number selector for the selected system; the system selector's change.
+    void fillNumberSelector();
+
+    // Encodes `text` for the selected system and number, transmits it and logs the outcome. The
+    // packet's element count, or -1 when nothing could be encoded.
+    std::int32_t sendCommand(std::string_view text);
+
+    // SEND (the command field's text) and the five function buttons, by control identifier.
+    void buttonClicked(int id);
+
+    // True after a preset command that encoded but did not reach the transmitter.
+    bool presetNotDelivered() const { return m_presetNotDelivered; }
+
+  private:
+    void fillSystemSelector(const std::string& presetLetter);
+    void applyPresetNumber(const std::string& presetNumber);
+    SystemId currentSystemId() const;
+    std::int32_t currentSystemNumber() const;
+
+    RemoteView& m_view;
+    SendSession& m_session;
+    SendStatus m_lastStatus = SendStatus::kDelivered;
+    bool m_presetNotDelivered = false;
+};
+
+}  // namespace tavik

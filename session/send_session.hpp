@@ -1,0 +1,115 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "code_packet.hpp"
+#include "device_link.hpp"
+#include "encoder.hpp"
+#include "system_id.hpp"
+
+namespace tavik {
+
+enum class SendStatus {
+    kUnknownSystem,  // no system selected, or the letter names none
+    kUnknownNumber,  // the number is not one of the system's
+    kNotEncoded,     // the command does not encode for the system
+    kDelivered,      // every report was written
+    kNotFound,       // encoded, but no transmitter was found
+    kWriteFailed,    // encoded, but a write failed
+};
+
+// What one command came to.
+struct SendResult {
+    SendStatus status = SendStatus::kNotEncoded;
+    std::int32_t count = -1;         // the packet's element count once encoded, else -1
+    std::vector<std::string> lines;  // what the send logged, in order (sends only)
+
+    bool encoded() const { return count > 0; }
+    bool badInput() const { return count <= 0; }
+    bool delivered() const { return status == SendStatus::kDelivered; }
+};
+
+// The log line that tells why a command was refused before anything was sent; empty for a
+// command that encoded.
+std::string_view refusalMessage(SendStatus status);
+
+// The program's one send session, beneath every front end: its one packet, the encoder with its
+// lasting state, and the link. Every method is for the thread that owns the link (the window's
+// thread, or the CLI's main thread); log lines of the reader thread reach `log` as the link says.
+class SendSession {
+  public:
+    struct Options {
+        DeviceLink::Options link;
+        // The least time between the end of one packet's writes and the next packet, so that the
+        // transmitter has emitted one infrared frame before the next arrives.
+        std::chrono::milliseconds gap{0};
+    };
+
+    SendSession(HidBackend& backend, LogSink& log, Options options);
+    SendSession(HidBackend& backend, LogSink& log) : SendSession(backend, log, Options{}) {}
+    SendSession(const SendSession&) = delete;
+    SendSession& operator=(const SendSession&) = delete;
+
+    // Not connected, running; nothing is opened until the first send.
+    void start();
+
+    // Encodes into the session's packet without sending or logging. A command text is taken
+    // whole: a control byte in it (a NUL included) is a character no system has a key for.
+    SendResult encode(SystemId system, std::int32_t number, std::string_view text);
+    // The same for a system token ("T3": letter, then an optional number written as listed).
+    SendResult encode(std::string_view systemToken, std::string_view text);
+
+    // Encodes and, when that succeeded, transmits; logs the outcome and, after a transmission
+    // attempt, the command line that repeats the send ("tavik T3 12"). A system of -1 means that
+    // none is selected.
+    SendResult send(SystemId system, std::int32_t number, std::string_view text);
+    SendResult send(std::string_view systemToken, std::string_view text);
+
+    // A line for the log, from the owner's thread.
+    void appendLog(std::string_view line);
+
+    // Closes the remains of a lost connection; the front end calls it once the link's onLost has
+    // reached the owner's thread.
+    void releaseLostConnection() { m_link.releaseLostConnection(); }
+    void shutdown() { m_link.shutdownLink(); }
+
+    const CodePacket& packet() const { return m_packet; }
+    DeviceLink& link() { return m_link; }
+
+  private:
+    // Forwards every line to the front end's log and keeps, for the result, the lines of the
+    // send in progress that the owner's thread logs.
+    class RecordingLog : public LogSink {
+      public:
+        explicit RecordingLog(LogSink& target)
+            : m_target(target), m_owner(std::this_thread::get_id()) {}
+        void appendLog(std::string_view line) override;
+        void whileBlocked(const std::function<void()>& wait) override {
+            m_target.whileBlocked(wait);
+        }
+        void record(std::vector<std::string>* lines) { m_recording = lines; }
+
+      private:
+        LogSink& m_target;
+        std::thread::id m_owner;
+        std::vector<std::string>* m_recording = nullptr;
+    };
+
+    SendStatus transmit(SystemId system, std::int32_t number, std::string_view text);
+    void waitForGap();
+
+    RecordingLog m_log;
+    CodePacket m_packet;
+    Encoder m_encoder;
+    std::chrono::milliseconds m_gap;
+    std::optional<std::chrono::steady_clock::time_point> m_lastWriteEnd;
+    DeviceLink m_link;  // last: it may log while it shuts down
+};
+
+}  // namespace tavik

@@ -1,0 +1,277 @@
+// The main dialog's logic without a window: presets, selectors and sends over the fake
+// transmitter, seen through a view that only keeps what it is told.
+#include "remote_controller.hpp"
+
+#include <gtest/gtest.h>
+
+#include "dialog_ids.hpp"
+#include "hex_text.hpp"
+#include "support/fake_hid_backend.hpp"
+#include "support/recording_log.hpp"
+
+namespace tavik {
+namespace {
+
+using test::FakeHidBackend;
+using test::RecordingLog;
+
+const char* const kNotFound = "デバイスが見付かりません。";
+const char* const kFound = "デバイスが見付かりました(Rev.0100)。";
+const char* const kSystemMessage = "システム指定が間違っています。";
+const char* const kNumberMessage = "メーカー選択が間違っています。";
+const char* const kEncodeMessage = "曲番号が間違っているか、非対応の機能キーです。";
+
+class FakeList : public ListControl {
+  public:
+    int addItem(std::string_view text, int data) override {
+        items.emplace_back(std::string(text), data);
+        return static_cast<int>(items.size()) - 1;
+    }
+    int itemData(int index) const override {
+        return index < 0 ? -1 : items[static_cast<std::size_t>(index)].second;
+    }
+    int selection() const override { return selected; }
+    void select(int index) override { selected = index; }
+    void clear() override {
+        items.clear();
+        selected = -1;
+    }
+    int find(std::string_view text) const override {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (items[i].first == text) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+    void setEnabled(bool on) override { enabled = on; }
+    bool isEnabled() const override { return enabled; }
+
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const auto& item : items) {
+            out.push_back(item.first);
+        }
+        return out;
+    }
+
+    std::vector<std::pair<std::string, int>> items;
+    int selected = -1;
+    bool enabled = true;
+};
+
+class FakeView : public RemoteView {
+  public:
+    ListControl& systemSelector() override { return systems; }
+    ListControl& numberSelector() override { return numbers; }
+    void setCommandText(std::string_view text) override { field = std::string(text); }
+    std::string commandText() const override { return field.substr(0, 15); }
+    void endDialog(int result) override { ended = result; }
+
+    FakeList systems;
+    FakeList numbers;
+    std::string field;
+    int ended = -1;
+};
+
+class ControllerTest : public ::testing::Test {
+  protected:
+    FakeHidBackend backend;
+    RecordingLog log;
+    FakeView view;
+    SendSession session{backend, log, {{5, ""}}};
+    RemoteController controller{view, session};
+
+    bool initialiseWith(const char* letter, const char* number, const char* command) {
+        return controller.initialise({letter, number, command});
+    }
+};
+
+struct PresetCase {
+    const char* name;
+    const char* letter;
+    const char* number;
+    const char* command;
+    bool staysOpen;
+    int system;  // selected row, -1 for none
+    int numberIndex;
+    std::vector<std::string> lines;
+};
+
+void PrintTo(const PresetCase& c, std::ostream* os) {
+    *os << "'" << c.letter << "' '" << c.number << "' '" << c.command << "'";
+}
+
+class PresetTest : public ControllerTest, public ::testing::WithParamInterface<PresetCase> {};
+
+TEST_P(PresetTest, AppliesPresets) {
+    const PresetCase& c = GetParam();
+    EXPECT_EQ(initialiseWith(c.letter, c.number, c.command), c.staysOpen);
+    EXPECT_EQ(view.ended, c.staysOpen ? -1 : 1);
+    EXPECT_EQ(view.systems.items.size(), 18U);
+    EXPECT_EQ(view.systems.selected, c.system);
+    EXPECT_EQ(view.numbers.selected, c.numberIndex);
+    EXPECT_EQ(log.lines(), c.lines);
+    EXPECT_EQ(view.field, c.command) << "the preset command stays in the field";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Start, PresetTest,
+    ::testing::Values(
+        PresetCase{"no_presets", "", "", "", true, 0, -1, {}},
+        PresetCase{"lower_case_letter", "t", "3", "", true, 15, 2, {}},
+        PresetCase{"leading_zero", "T", "03", "", true, 15, -1, {kNumberMessage}},
+        PresetCase{"number_without_numbers", "X", "1", "", true, 0, -1, {kNumberMessage}},
+        PresetCase{"empty_number_first", "C", "", "", true, 16, 0, {}},
+        PresetCase{"unknown_letter", "Q", "", "", true, -1, -1, {kSystemMessage}},
+        PresetCase{"digit_letter", "3", "", "", true, -1, -1, {kSystemMessage}},
+        PresetCase{"high_byte_letter", "\xD4", "", "", true, -1, -1, {kSystemMessage}},
+        PresetCase{"unknown_letter_command_kept_open",
+                   "Q",
+                   "1",
+                   "12",
+                   true,
+                   -1,
+                   -1,
+                   {kSystemMessage, kNumberMessage, kSystemMessage}},
+        PresetCase{"failing_command_kept_open", "G", "", "SE", true, 2, -1, {kEncodeMessage}},
+        PresetCase{"command_sent_without_transmitter",
+                   "T",
+                   "3",
+                   "12",
+                   false,
+                   15,
+                   2,
+                   {kNotFound, "tavik T3 12"}},
+        PresetCase{"number_mismatch_sends_without_number",
+                   "T",
+                   "9",
+                   "12",
+                   false,
+                   15,
+                   -1,
+                   {kNumberMessage, kNotFound, "tavik T 12"}},
+        PresetCase{"long_command_whole",
+                   "J",
+                   "",
+                   "1-2-3-4-5-6-7-8-9",
+                   false,
+                   3,
+                   -1,
+                   {kNotFound, "tavik J 1-2-3-4-5-6-7-8-9"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ControllerTest, PresetSendTellsWhetherItArrived) {
+    EXPECT_FALSE(initialiseWith("T", "", "12"));
+    EXPECT_TRUE(controller.presetNotDelivered());
+
+    FakeHidBackend present;
+    present.plug({.path = "t"});
+    SendSession delivering(present, log, {{5, ""}});
+    FakeView other;
+    RemoteController sent(other, delivering);
+    EXPECT_FALSE(sent.initialise({"T", "3", "12"}));
+    EXPECT_EQ(other.ended, 1);
+    EXPECT_FALSE(sent.presetNotDelivered());
+    ASSERT_EQ(present.writes("t").size(), 1U);
+    EXPECT_EQ(hexJoined(present.writes("t")[0]), "00 36 00 FF 0C 0F 4F 41 00");
+}
+
+TEST_F(ControllerTest, NumberSelectorFollowsTheSystem) {
+    ASSERT_TRUE(initialiseWith("M", "", ""));
+    EXPECT_EQ(view.numbers.texts(), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(view.numbers.selected, 0);
+
+    view.systems.select(16);  // Σシステム, 0..15
+    controller.fillNumberSelector();
+    std::vector<std::string> expected;
+    for (int n = 0; n <= 15; ++n) {
+        expected.push_back(std::to_string(n));
+    }
+    EXPECT_EQ(view.numbers.texts(), expected) << "numeric order";
+    view.numbers.select(12);
+    controller.buttonClicked(ids::kKeyUp);
+    EXPECT_EQ(log.lines().back(), "tavik C12 KU");
+
+    view.systems.select(3);  // JOYSOUND: no numbers
+    controller.fillNumberSelector();
+    EXPECT_FALSE(view.numbers.enabled);
+    EXPECT_EQ(view.numbers.selected, -1);
+    controller.buttonClicked(ids::kKeyUp);
+    EXPECT_EQ(log.lines().back(), "tavik J KU");
+
+    view.systems.select(16);
+    controller.fillNumberSelector();
+    EXPECT_TRUE(view.numbers.enabled);
+    EXPECT_EQ(view.numbers.selected, 0) << "rebuilt, first number selected";
+    EXPECT_EQ(view.numbers.items.size(), 16U);
+}
+
+TEST_F(ControllerTest, ButtonsSendTheirFunctionsAndSendTheField) {
+    backend.plug({.path = "t"});
+    ASSERT_TRUE(initialiseWith("G", "", ""));
+    controller.buttonClicked(ids::kClear);  // GIGA has no CL
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{kEncodeMessage}));
+    EXPECT_EQ(backend.opens("t"), 0) << "nothing searched or sent";
+    const std::pair<int, const char*> buttons[] = {{ids::kKeyUp, "tavik G KU"},
+                                                   {ids::kKeyDown, "tavik G KD"},
+                                                   {ids::kStart, "tavik G ST"},
+                                                   {ids::kStop, "tavik G SP"}};
+    for (const auto& [id, line] : buttons) {
+        controller.buttonClicked(id);
+        EXPECT_EQ(log.lines().back(), line) << id;
+    }
+    view.field = "1-2-3-4-5-6-7-8-9";
+    controller.buttonClicked(ids::kSend);
+    EXPECT_EQ(log.lines().back(), "tavik G 1-2-3-4-5-6-7-8") << "the field's first 15";
+    view.field.clear();
+    controller.buttonClicked(ids::kSend);
+    EXPECT_EQ(log.lines().back(), kEncodeMessage) << "an empty field";
+    EXPECT_EQ(log.lines()[1], kFound);
+    EXPECT_EQ(backend.writes("t").size(), 6U) << "four functions, then two reports";
+}
+
+// The result of a send carries the lines it logged, and only those.
+TEST_F(ControllerTest, SessionResultsCarryTheirLines) {
+    session.start();
+    SendResult r = session.send("T3", "12");
+    EXPECT_EQ(r.status, SendStatus::kNotFound);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{kNotFound, "tavik T3 12"}));
+    backend.plug({.path = "t"});
+    r = session.send("J", "KU");
+    EXPECT_TRUE(r.delivered());
+    EXPECT_EQ(r.lines, (std::vector<std::string>{kFound, "tavik J KU"}));
+    r = session.send("T9", "12");
+    EXPECT_EQ(r.status, SendStatus::kUnknownNumber);
+    EXPECT_EQ(r.lines, (std::vector<std::string>{kNumberMessage}));
+    r = session.send(std::string_view("J\0", 2), std::string_view("KU\0X", 4));
+    EXPECT_EQ(r.status, SendStatus::kUnknownNumber) << "a NUL never matches a number";
+    r = session.send("J", std::string_view("KU\0X", 4));
+    EXPECT_EQ(r.status, SendStatus::kNotEncoded) << "a NUL never ends the command";
+    EXPECT_EQ(backend.writes("t").size(), 1U);
+}
+
+TEST(PresetsFromArguments, SplitsLikeTheCommandLine) {
+    const struct {
+        std::vector<std::string> args;
+        const char* letter;
+        const char* number;
+        const char* command;
+    } cases[] = {
+        {{}, "", "", ""},
+        {{"T"}, "T", "", ""},
+        {{"T3", "12"}, "T", "3", "12"},
+        {{" \tT3 ", "\t12\t", "more", "tokens"}, "T", "3", "12"},
+        {{"T3 12 extra"}, "T", "3", "12"},
+        {{"", "C15", "ku"}, "C", "15", "ku"},
+    };
+    for (const auto& c : cases) {
+        const Presets p = presetsFromArguments(c.args);
+        EXPECT_EQ(p.presetLetter, c.letter);
+        EXPECT_EQ(p.presetNumber, c.number);
+        EXPECT_EQ(p.presetCommand, c.command);
+    }
+}
+
+}  // namespace
+}  // namespace tavik
