@@ -1,8 +1,8 @@
 #include "batch_input.hpp"
 
 #include <cerrno>
-#include <cstring>
 #include <limits>
+#include <system_error>
 
 #include "command_line.hpp"
 
@@ -37,7 +37,7 @@ std::optional<std::string> BatchReader::readLine(bool& tooLong) {
     }
     if (m_in.bad()) {
         const int reason = errno;
-        m_readError = reason != 0 ? std::strerror(reason) : "read error";
+        m_readError = reason != 0 ? std::generic_category().message(reason) : "read error";
         return std::nullopt;
     }
     if (!any) {

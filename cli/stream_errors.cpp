@@ -1,8 +1,8 @@
 #include "stream_errors.hpp"
 
 #include <cerrno>
-#include <cstring>
 #include <ostream>
+#include <system_error>
 
 namespace tavik::cli {
 
@@ -16,7 +16,7 @@ bool outputWritten(std::ostream& out, std::ostream& err) {
     }
     const int reason = errno;
     err << "tavik-cli: cannot write standard output: "
-        << (reason != 0 ? std::strerror(reason) : "write error") << '\n';
+        << (reason != 0 ? std::generic_category().message(reason) : "write error") << '\n';
     return false;
 }
 

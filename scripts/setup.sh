@@ -1,5 +1,6 @@
-# Shared by scripts/run and scripts/test: install what is missing, configure, build.
-# Sourced, not run. Quiet when there is nothing to do.
+# Shared by scripts/run, scripts/test and the other scripts: install what is missing, configure,
+# build. Sourced, not run. Quiet when there is nothing to do.
+# shellcheck shell=bash
 
 TAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -19,13 +20,22 @@ tavik_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# tavik_build DIR [cmake options...]: configure once, then build incrementally. TAVIK_TARGETS
-# (blank-separated) limits the build to those targets.
+# The options of the development build (tests and benchmarks on); scripts add theirs after these.
+# shellcheck disable=SC2034 # used by the scripts that source this file
+tavik_dev_options=(-DTAVIK_BUILD_TESTS=ON -DTAVIK_BUILD_BENCH=ON -DTAVIK_WERROR=OFF
+                   -DTAVIK_SANITIZE=)
+
+# tavik_build DIR [cmake options...]: configure when DIR is new or the options differ from those
+# it was configured with, then build incrementally. TAVIK_TARGETS (blank-separated) limits the
+# build to those targets.
 tavik_build() {
     local dir=$1
     shift
-    if [ ! -f "$dir/build.ninja" ]; then
+    local stamp="$dir/tavik-configure-options"
+    local wanted="-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $*"
+    if [ ! -f "$dir/build.ninja" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$wanted" ]; then
         cmake -S "$TAVIK_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+        printf '%s' "$wanted" >"$stamp"
     fi
     local targets=()
     for t in ${TAVIK_TARGETS:-}; do targets+=(--target "$t"); done

@@ -95,15 +95,15 @@ void CRemoteDlg::createControls() {
     m_commandField->setValidator(new FittingTextValidator(m_commandField));
 
     struct Button {
-        int id;
         const char* caption;
+        int id;
         int x, y;
         bool isDefault;
     };
     static constexpr Button kButtons[] = {
-        {ids::kSend, "SEND", 145, 5, true},      {ids::kKeyUp, "KeyUP", 5, 22, false},
-        {ids::kKeyDown, "KeyDN", 40, 22, false}, {ids::kStart, "Start", 75, 22, false},
-        {ids::kStop, "Stop", 110, 22, false},    {ids::kClear, "Clear", 145, 22, false},
+        {"SEND", ids::kSend, 145, 5, true},      {"KeyUP", ids::kKeyUp, 5, 22, false},
+        {"KeyDN", ids::kKeyDown, 40, 22, false}, {"Start", ids::kStart, 75, 22, false},
+        {"Stop", ids::kStop, 110, 22, false},    {"Clear", ids::kClear, 145, 22, false},
     };
     QWidget* previous = m_commandField;
     setTabOrder(m_systemSelector, m_numberSelector);

@@ -9,8 +9,6 @@
 #include <csignal>
 #include <cstring>
 
-extern char** environ;
-
 namespace tavik::test {
 namespace {
 
