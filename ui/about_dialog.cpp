@@ -19,7 +19,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     const DialogUnits du(font());
     setFixedSize(du.size(217, 55));
 
+    // The icon at its place, sized to the icon; the name and version beside it, on its middle.
     auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("icon"));
     const QRect iconArea = du.rect(11, 17, 18, 20);
     icon->setPixmap(appIcon().pixmap(32, 32));
     icon->setGeometry(iconArea.x(), iconArea.y(), 32, 32);
@@ -27,7 +29,10 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* version =
         new QLabel(QStringLiteral("tavik Version %1").arg(QLatin1String(kVersion)), this);
     version->setObjectName(QStringLiteral("version"));
-    version->setGeometry(du.rect(40, 10, 130, 10));
+    const int textLeft = iconArea.x() + 32 + du.size(8, 0).width();
+    const int textRight = du.rect(178, 7, 32, 14).left() - du.size(6, 0).width();
+    version->setGeometry(textLeft, iconArea.y(), textRight - textLeft, 32);
+    version->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setProperty(kControlIdProperty, ids::kAboutOk);

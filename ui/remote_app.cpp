@@ -1,6 +1,9 @@
 #include "remote_app.hpp"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "app_icon.hpp"
 #include "presets.hpp"
@@ -8,9 +11,43 @@
 #include "version.hpp"
 
 namespace tavik::ui {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tavik [LETTER[NUMBER] [COMMAND]]\n"
+    "Opens the window. LETTER selects the karaoke system (case ignored), NUMBER its system\n"
+    "number as the window lists it (no sign, no leading zeros), COMMAND (a song number or\n"
+    "SE, KU, KD, SP, ST, CL) is sent at once, and the window closes again when it encodes.\n"
+    "Arguments are split at blanks and tabs; further ones are ignored. Example: tavik T3 12\n"
+    "Without a display, use tavik-cli.\n";
+
+// Qt ends the program with a core dump when no window system can be reached. While the
+// application is being created, that is the only fatal message it gives: say it plainly in one
+// line instead (the platform's own warnings before it are left out).
+void startupMessages(QtMsgType type, const QMessageLogContext&, const QString&) {
+    if (type == QtFatalMsg) {
+        std::fputs("tavik: no display available; use tavik-cli to send without a window\n", stderr);
+        std::fflush(stderr);
+        std::_Exit(2);
+    }
+}
+
+}  // namespace
 
 int CRemoteApp::initInstance(int argc, char** argv, HidBackend& backend) {
+    // Only these two exact words are options; anything else is the first token of a command.
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tavik %s\n", kVersion);
+        return 0;
+    }
+
+    const QtMessageHandler previous = qInstallMessageHandler(startupMessages);
     QApplication application(argc, argv);
+    qInstallMessageHandler(previous);
     QApplication::setApplicationName(QStringLiteral("tavik"));
     QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QApplication::setDesktopFileName(QStringLiteral("tavik"));

@@ -2,44 +2,21 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontMetrics>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QValidator>
-#include <algorithm>
 
 #include "about_dialog.hpp"
+#include "about_menu.hpp"
 #include "app_icon.hpp"
+#include "command_field.hpp"
 #include "control_ids.hpp"
 #include "dialog_units.hpp"
+#include "drop_down_list.hpp"
 #include "log_list.hpp"
-#include "system_menu.hpp"
 
 namespace tavik::ui {
 namespace {
-
-constexpr int kCommandFieldLimit = 15;
-
-// The command field does not scroll: typing stops at 15 characters or when the text fills the
-// visible width, whichever comes first. Text set by the program is not limited.
-class FittingTextValidator : public QValidator {
-  public:
-    explicit FittingTextValidator(QLineEdit* field) : QValidator(field), m_field(field) {}
-
-    State validate(QString& input, int&) const override {
-        const QMargins margins = m_field->textMargins();
-        const int room = m_field->contentsRect().width() - margins.left() - margins.right() - 4;
-        if (input.size() > kCommandFieldLimit ||
-            m_field->fontMetrics().horizontalAdvance(input) > room) {
-            return Invalid;
-        }
-        return Acceptable;
-    }
-
-  private:
-    QLineEdit* m_field;
-};
 
 template <typename Widget>
 Widget* place(Widget* widget, int id, const DialogUnits& du, int x, int y, int width, int height) {
@@ -80,19 +57,13 @@ void CRemoteDlg::createControls() {
     const DialogUnits du(font());
     setFixedSize(du.size(182, 115));
 
-    // Only the closed height shows here; the drop-down list gets the rest of the 120 units.
-    m_systemSelector = place(new QComboBox(this), ids::kSystemSelector, du, 5, 5, 67, 13);
-    m_numberSelector = place(new QComboBox(this), ids::kNumberSelector, du, 75, 5, 22, 13);
-    const int itemHeight = QFontMetrics(font()).height() + 2;
-    const int visibleItems = std::max(1, du.size(0, 120 - 13).height() / itemHeight);
-    for (QComboBox* selector : {m_systemSelector, m_numberSelector}) {
-        selector->setEditable(false);
-        selector->setMaxVisibleItems(visibleItems);
-        selector->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    }
-
-    m_commandField = place(new QLineEdit(this), ids::kCommandField, du, 100, 5, 42, 13);
-    m_commandField->setValidator(new FittingTextValidator(m_commandField));
+    // The closed part is 13 units high; open, a list takes 120 units with its closed part.
+    const int listHeight = du.size(0, 120).height();
+    m_systemSelector =
+        place(new DropDownList(this, listHeight), ids::kSystemSelector, du, 5, 5, 67, 13);
+    m_numberSelector =
+        place(new DropDownList(this, listHeight), ids::kNumberSelector, du, 75, 5, 22, 13);
+    m_commandField = place(new CommandField(this), ids::kCommandField, du, 100, 5, 42, 13);
 
     struct Button {
         const char* caption;
@@ -123,9 +94,10 @@ void CRemoteDlg::createControls() {
     }
 
     m_logList = place(new QListWidget(this), ids::kLogList, du, 5, 39, 172, 71);
-    m_logList->setFocusPolicy(Qt::NoFocus);
+    // Out of the tab order, but a click lets the keys scroll it.
+    m_logList->setFocusPolicy(Qt::ClickFocus);
     m_logList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_logList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_logList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_logList->setSortingEnabled(false);
 }
 
@@ -137,7 +109,7 @@ int CRemoteDlg::runModal() {
 }
 
 bool CRemoteDlg::initialise() {
-    installAboutItem(*this, [this] { openAbout(); });
+    m_aboutMenu = new AboutMenu(*this, [this] { openAbout(); });
     setWindowIcon(m_appIcon);
     const bool open = m_controller->initialise({presetLetter, presetNumber, presetCommand});
     connect(m_systemSelector, &QComboBox::currentIndexChanged, this,
@@ -151,7 +123,7 @@ void CRemoteDlg::setCommandText(std::string_view text) {
 }
 
 std::string CRemoteDlg::commandText() const {
-    return m_commandField->text().left(kCommandFieldLimit).toStdString();
+    return m_commandField->text().left(CommandField::kMaxTyped).toStdString();
 }
 
 void CRemoteDlg::endDialog(int result) {
@@ -186,15 +158,6 @@ QWidget* CRemoteDlg::control(int id) const {
 void CRemoteDlg::closeEvent(QCloseEvent* event) {
     m_session->shutdown();
     QDialog::closeEvent(event);
-}
-
-bool CRemoteDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-    if (isAboutCommand(eventType, message)) {
-        openAbout();
-        *result = 0;
-        return true;
-    }
-    return QDialog::nativeEvent(eventType, message, result);
 }
 
 }  // namespace tavik::ui

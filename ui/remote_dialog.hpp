@@ -18,6 +18,7 @@ class QListWidget;
 
 namespace tavik::ui {
 
+class AboutMenu;
 class CAboutDlg;
 class LogList;
 
@@ -70,7 +71,6 @@ class CRemoteDlg : public QDialog, public RemoteView {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
   private:
     void createControls();
@@ -87,6 +87,7 @@ class CRemoteDlg : public QDialog, public RemoteView {
     std::unique_ptr<SendSession> m_session;  // after the log: it logs while it shuts down
     std::unique_ptr<RemoteController> m_controller;
     std::function<void(CAboutDlg&)> m_aboutRunner;
+    AboutMenu* m_aboutMenu = nullptr;  // owned by the window
 };
 
 }  // namespace tavik::ui

@@ -2,20 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <atomic>
 #include <thread>
 
 #include "about_dialog.hpp"
+#include "command_field.hpp"
 #include "control_ids.hpp"
 #include "dialog_units.hpp"
 #include "support/fake_hid_backend.hpp"
+#include "support/process.hpp"
 
 namespace tavik::ui {
 namespace {
@@ -81,7 +87,8 @@ TEST_F(DialogTest, ControlsFollowTheLayoutInDialogUnits) {
     EXPECT_EQ(button(ids::kClear)->geometry(), du.rect(145, 22, 32, 14));
     EXPECT_EQ(logList()->geometry(), du.rect(5, 39, 172, 71));
     EXPECT_TRUE(button(ids::kSend)->isDefault());
-    EXPECT_EQ(logList()->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(logList()->focusPolicy(), Qt::ClickFocus) << "out of the tab order, scrolls by keys";
+    EXPECT_EQ(logList()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
     // Tab order: selectors, field, SEND, the five function buttons.
@@ -116,11 +123,50 @@ TEST_F(DialogTest, WidgetsReachTheController) {
     EXPECT_EQ(numbers()->currentIndex(), -1);
 }
 
-TEST_F(DialogTest, TypingStopsAtFifteenCharacters) {
+// The field never scrolls: typing stops while the last character and the cursor still show,
+// and the first character stays where it was drawn. CTest runs this at scale factors 1.5 and 2.
+TEST_F(DialogTest, TypingStopsBeforeTheFieldScrolls) {
     ASSERT_TRUE(initialiseWith("J", "", ""));
-    QTest::keyClicks(field(), "1111111111111111111111111");
-    EXPECT_LE(field()->text().size(), 15);
-    EXPECT_GT(field()->text().size(), 0);
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    auto* f = static_cast<CommandField*>(field());
+    f->setFocus();
+    const int start = f->cursorArea().center().x();
+    QTest::keyClicks(f, "1111111111111111111111111");
+    const QString typed = f->text();
+    EXPECT_GT(typed.size(), 5);
+    EXPECT_LE(typed.size(), 15);
+    const int end = f->cursorArea().center().x();
+    EXPECT_EQ(end - start, QFontMetrics(f->font()).horizontalAdvance(typed)) << "scrolled";
+    EXPECT_LT(end, f->textArea().right());
+    QTest::keyClick(f, Qt::Key_1);
+    EXPECT_EQ(f->text(), typed) << "the next character is refused";
+    f->setText("1234567890123456789");
+    EXPECT_EQ(f->text().size(), 19) << "a text set by the program may be longer";
+}
+
+// Open, each list fits its 120 units with the closed part and scrolls, in either style.
+TEST_F(DialogTest, DropDownsOpenWithinTheirHeight) {
+    const QString original = QApplication::style()->name();
+    for (const char* styleName : {"Fusion", "Windows"}) {
+        QApplication::setStyle(QString::fromLatin1(styleName));
+        CRemoteDlg window(backend, {5, ""});
+        window.presetLetter = "C";  // Σシステム: 18 systems, 16 numbers
+        ASSERT_TRUE(window.initialise());
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        const int limit = DialogUnits(window.font()).size(0, 120).height();
+        for (int id : {ids::kSystemSelector, ids::kNumberSelector}) {
+            auto* box = static_cast<QComboBox*>(window.control(id));
+            box->showPopup();
+            const QWidget* popup = box->view()->window();
+            ASSERT_TRUE(popup->isVisible()) << styleName << " " << id;
+            EXPECT_LE(popup->height() + box->height(), limit) << styleName << " " << id;
+            EXPECT_GT(box->view()->verticalScrollBar()->maximum(), 0) << styleName << " " << id;
+            box->hidePopup();
+        }
+    }
+    QApplication::setStyle(original);
 }
 
 TEST_F(DialogTest, EnterSendsUnlessAnotherButtonHasFocus) {
@@ -162,6 +208,7 @@ TEST_F(DialogTest, AboutItemOpensTheAboutBox) {
     EXPECT_TRUE(actions[0]->isSeparator());
     EXPECT_EQ(actions[1]->text().toStdString(), "ﾊﾞｰｼﾞｮﾝ情報(tavik) (&A)...");
 
+    EXPECT_FALSE(dialog->windowIcon().pixmap(32, 32).isNull()) << "the icon reaches the window";
     int opened = 0;
     dialog->setAboutRunner([&](CAboutDlg& box) {
         ++opened;
@@ -169,6 +216,14 @@ TEST_F(DialogTest, AboutItemOpensTheAboutBox) {
         EXPECT_EQ(box.parentWidget(), dialog.get());
         const DialogUnits du(box.font());
         EXPECT_EQ(box.size(), du.size(217, 55));
+        const auto* icon = box.findChild<QLabel*>(QStringLiteral("icon"));
+        ASSERT_NE(icon, nullptr);
+        EXPECT_FALSE(icon->pixmap().isNull()) << "the icon reaches the About box";
+        EXPECT_EQ(icon->pos(), du.rect(11, 17, 18, 20).topLeft());
+        const auto* version = box.findChild<QLabel*>(QStringLiteral("version"));
+        ASSERT_NE(version, nullptr);
+        EXPECT_GT(version->x(), icon->geometry().right()) << "beside the icon";
+        EXPECT_LT(version->geometry().right(), du.rect(178, 7, 32, 14).left());
         QPushButton* ok = nullptr;
         for (auto* b : box.findChildren<QPushButton*>()) {
             if (b->property(kControlIdProperty).toInt() == ids::kAboutOk) {
@@ -187,6 +242,30 @@ TEST_F(DialogTest, AboutItemOpensTheAboutBox) {
     EXPECT_EQ(systems()->currentIndex(), 0) << "the main window is unchanged";
 }
 
+// From every control: F1 opens the About box, Shift+F10 a menu that ends with its item.
+TEST_F(DialogTest, AboutFromTheKeyboardAnywhere) {
+    ASSERT_TRUE(initialiseWith("", "", ""));
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    int opened = 0;
+    dialog->setAboutRunner([&](CAboutDlg&) { ++opened; });
+    for (int id : {ids::kSystemSelector, ids::kCommandField, ids::kSend, ids::kLogList}) {
+        QWidget* control = dialog->control(id);
+        QTest::keyClick(control, Qt::Key_F1);
+        EXPECT_EQ(opened, 1) << id;
+        QTest::keyClick(control, Qt::Key_F10, Qt::ShiftModifier);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr) << id;
+        const QList<QAction*> items = menu->actions();
+        EXPECT_EQ(items.back()->text().toStdString(), "ﾊﾞｰｼﾞｮﾝ情報(tavik) (&A)...") << id;
+        EXPECT_EQ(items.size() > 2, id == ids::kCommandField) << "the field keeps its edit menu";
+        items.back()->trigger();
+        menu->close();
+        EXPECT_EQ(opened, 2) << id;
+        opened = 0;
+    }
+}
+
 TEST_F(DialogTest, ALineFromAnotherThreadLandsAfterTheEarlierOnes) {
     ASSERT_TRUE(initialiseWith("", "", ""));
     dialog->appendLog("first");
@@ -201,6 +280,30 @@ TEST_F(DialogTest, ALineFromAnotherThreadLandsAfterTheEarlierOnes) {
     reader.join();
     dialog->appendLog("last");
     EXPECT_EQ(lines(), (std::vector<std::string>{"first", "from the reader", "last"}));
+}
+
+// The program itself: its two options, and a start without a display.
+TEST(TavikProgram, OptionsAndAStartWithoutADisplay) {
+    const std::string program = TAVIK_GUI_PATH;
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* outStart;
+        const char* err;
+    } cases[] = {
+        {{program, "--help"}, 0, "usage: tavik [LETTER[NUMBER] [COMMAND]]\n", ""},
+        {{program, "--version"}, 0, "tavik 0.", ""},
+        {{"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=xcb", program, "T3", "12"},
+         2,
+         "",
+         "tavik: no display available; use tavik-cli to send without a window\n"},
+    };
+    for (const auto& c : cases) {
+        const auto r = test::runProcess("/usr/bin/env", c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.back();
+        EXPECT_EQ(r.out.rfind(c.outStart, 0), 0U) << r.out;
+        EXPECT_EQ(r.err, c.err) << c.args.back();
+    }
 }
 
 }  // namespace

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QComboBox>
+
+namespace tavik::ui {
+
+// A drop-down list whose open list, closed part included, is at most `totalHeight` pixels tall
+// and scrolls, in every style (some styles would otherwise open a menu with every item).
+class DropDownList : public QComboBox {
+  public:
+    DropDownList(QWidget* parent, int totalHeight);
+
+    void showPopup() override;
+
+  private:
+    int m_totalHeight;
+};
+
+}  // namespace tavik::ui
