@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli_app.hpp"
 
 #include <CLI/CLI.hpp>

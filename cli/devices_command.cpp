@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "devices_command.hpp"
 
 #include <ostream>
@@ -53,7 +54,9 @@ int listDevices(HidBackend& backend, std::ostream& out, std::ostream& err) {
         err << "tavik-cli: install the udev rule (packaging/70-tavik.rules) into "
                "/etc/udev/rules.d, "
                "then run 'udevadm control --reload' and 'udevadm trigger --action=add "
-               "--subsystem-match=hidraw', or replug the transmitter\n";
+               "--subsystem-match=hidraw', or replug the transmitter; away from the seat (a "
+               "service, an "
+               "SSH session), add the user to the group plugdev and log in again\n";
     }
     return usable > 0 ? 0 : 1;
 }

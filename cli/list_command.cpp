@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "list_command.hpp"
 
 #include <algorithm>

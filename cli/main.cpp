@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <csignal>
 #include <iostream>
 #include <string>

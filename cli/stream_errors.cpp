@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "stream_errors.hpp"
 
 #include <cerrno>

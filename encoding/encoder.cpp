@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "encoder.hpp"
 
 #include "code_tables.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // hidraw nodes: sysfs links each node to its HID device, whose parent is the USB interface
 // named "BUS-PORT[.PORT...]:CONFIG.INTERFACE".
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Platforms whose HID paths say nothing about the port.
 #include "device_location.hpp"
 

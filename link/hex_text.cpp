@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hex_text.hpp"
 
 namespace tavik {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "output_report.hpp"
 
 #include <algorithm>

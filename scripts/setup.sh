@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by scripts/run, scripts/test and the other scripts: install what is missing, configure,
 # build. Sourced, not run. Quiet when there is nothing to do.
 # shellcheck shell=bash
@@ -5,7 +6,7 @@
 TAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 tavik_packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                libcli11-dev libhidapi-dev qt6-base-dev python3)
+                libcli11-dev libhidapi-dev qt6-base-dev python3 groff-base)
 
 tavik_install_missing() {
     local missing=()

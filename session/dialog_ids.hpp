@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Identifiers of the main dialog's controls and commands, the same in every window toolkit.

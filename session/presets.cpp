@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "presets.hpp"
 
 #include "command_line.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "send_session.hpp"
 
 #include <algorithm>

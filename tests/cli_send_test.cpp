@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tavik-cli send and devices, driven in-process over the fake transmitter.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cross_thread_log.hpp"
 
 #include <gtest/gtest.h>

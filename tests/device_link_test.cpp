@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device_link.hpp"
 
 #include <gtest/gtest.h>

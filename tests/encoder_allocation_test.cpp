@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Encoding runs on every button press and in batches: it must not touch the heap.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real HID library. Without hardware only enumeration runs; set TAVIK_TEST_DEVICE to the
 // path of a plugged-in transmitter (see `tavik-cli devices`) to open it twice as the link does.
 #include "hidapi_backend.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main dialog's logic without a window: presets, selectors and sends over the fake
 // transmitter, seen through a view that only keeps what it is told.
 #include "remote_controller.hpp"

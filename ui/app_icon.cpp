@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app_icon.hpp"
 
 // The resources live in a static library: nothing references them, so the linker would drop

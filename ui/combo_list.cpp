@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "combo_list.hpp"
 
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hidapi_backend.hpp"
 #include "remote_app.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About item in the real system menu. Untested: Windows cannot run where this is built.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary systems, numbers and texts for the encoder; the same bytes as batch input for the
 // batch parser. Any out-of-bounds access or undefined behaviour is a finding.
 #include <cstdint>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """A second, separately written encoder, used to check `tavik-cli encode --batch` line by line.
 
 Usage: encode_reference.py TAVIK_CLI [LINES] [SEED]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fake_hid_backend.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "remote_dialog.hpp"
 
 #include <gtest/gtest.h>
