@@ -12,6 +12,18 @@ bool isSeparator(char c) {
 
 }  // namespace
 
+std::string_view argumentText(std::string_view commandLine) {
+    if (!commandLine.empty() && commandLine.front() == '"') {
+        const std::size_t close = commandLine.find('"', 1);
+        return close == std::string_view::npos ? std::string_view() : commandLine.substr(close + 1);
+    }
+    std::size_t end = 0;
+    while (end < commandLine.size() && !isSeparator(commandLine[end])) {
+        ++end;
+    }
+    return commandLine.substr(end);
+}
+
 std::vector<std::string_view> splitTokens(std::string_view text) {
     std::vector<std::string_view> tokens;
     std::size_t i = 0;

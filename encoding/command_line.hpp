@@ -10,6 +10,10 @@
 
 namespace tavik {
 
+// The argument text of a whole Windows command line: what follows the program name, which ends
+// right after its closing quote when it starts with one, else at the first blank or tab.
+std::string_view argumentText(std::string_view commandLine);
+
 // Maximal runs of characters that are neither a blank nor a tab; quotes mean nothing.
 std::vector<std::string_view> splitTokens(std::string_view text);
 

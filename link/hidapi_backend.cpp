@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "device_location.hpp"
+#include "platform_hid.hpp"
 
 #if defined(__APPLE__)
 #include <hidapi_darwin.h>
@@ -105,6 +106,10 @@ std::unique_ptr<HidDevice> HidapiBackend::open(const std::string& path, std::str
         return nullptr;
     }
     return std::make_unique<HidapiDevice>(device);
+}
+
+std::unique_ptr<HidBackend> createPlatformHidBackend() {
+    return std::make_unique<HidapiBackend>();
 }
 
 }  // namespace tavik

@@ -42,3 +42,11 @@ tavik_build() {
     for t in ${TAVIK_TARGETS:-}; do targets+=(--target "$t"); done
     cmake --build "$dir" "${targets[@]}" -- --quiet | sed "/^ninja: no work to do\.$/d"
 }
+
+# tavik_windows_build: the cross build for Windows in build-windows/, tests included.
+tavik_windows_build() {
+    tavik_install_missing g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 zip
+    tavik_build "$TAVIK_ROOT/build-windows" \
+        "-DCMAKE_TOOLCHAIN_FILE=$TAVIK_ROOT/cmake/mingw-w64-x86_64.cmake" -DTAVIK_BUILD_TESTS=ON \
+        -DCMAKE_RC_FLAGS=--codepage=65001 -DTAVIK_WERROR=ON "$@"
+}

@@ -127,8 +127,13 @@ SendStatus SendSession::transmit(SystemId system, std::int32_t number, std::stri
 }
 
 void SendSession::waitForGap() {
-    if (m_gap.count() > 0 && m_lastWriteEnd) {
-        std::this_thread::sleep_until(*m_lastWriteEnd + m_gap);
+    if (m_gap.count() <= 0 || !m_lastWriteEnd) {
+        return;
+    }
+    // Some platforms' sleeps end a little early; the gap is a least time.
+    const auto due = *m_lastWriteEnd + m_gap;
+    while (std::chrono::steady_clock::now() < due) {
+        std::this_thread::sleep_until(due);
     }
 }
 

@@ -23,6 +23,30 @@ TEST(SplitTokens, BlanksAndTabsOnlySeparate) {
     }
 }
 
+// What Windows hands over is the whole command line; the program name goes first.
+TEST(ArgumentText, SkipsTheProgramName) {
+    const struct {
+        const char* commandLine;
+        const char* tokens;  // what splitting the rest gives, joined by '|'
+    } cases[] = {
+        {"tavik.exe T3 12", "T3|12"},
+        {"\"C:\\Program Files\\tavik\\tavik.exe\" T3\t12 x", "T3|12|x"},
+        {"\"tavik.exe\"T3 12", "T3|12"},
+        {"tavik", ""},
+        {"\"unclosed T3 12", ""},
+    };
+    for (const auto& c : cases) {
+        std::string joined;
+        for (std::string_view token : splitTokens(argumentText(c.commandLine))) {
+            if (!joined.empty()) {
+                joined += '|';
+            }
+            joined += token;
+        }
+        EXPECT_EQ(joined, c.tokens) << c.commandLine;
+    }
+}
+
 TEST(SplitArguments, ArgumentsWithBlanksSplitFurther) {
     EXPECT_EQ(splitArguments({"T3 12", "", "\tX"}), (std::vector<std::string>{"T3", "12", "X"}));
 }

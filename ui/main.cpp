@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "hidapi_backend.hpp"
+#include "platform_hid.hpp"
 #include "remote_app.hpp"
 
 int main(int argc, char** argv) {
-    tavik::HidapiBackend backend;
+    const auto backend = tavik::createPlatformHidBackend();
     tavik::ui::CRemoteApp app;
-    return app.initInstance(argc, argv, backend);
+    return app.initInstance(argc, argv, *backend);
 }

@@ -6,6 +6,7 @@ Usage: encode_reference.py TAVIK_CLI [LINES] [SEED]
 Generates random batch lines, encodes them here and with tavik-cli, and compares the output
 byte for byte. Exits 0 when they agree, 1 with the first differing line otherwise.
 """
+import os
 import random
 import subprocess
 import sys
@@ -246,12 +247,13 @@ def random_line(rng):
 
 
 def main():
-    cli = sys.argv[1]
+    # TAVIK_CLI_EMULATOR runs a program of another platform (wine for the Windows build).
+    cli = os.environ.get("TAVIK_CLI_EMULATOR", "").split() + [sys.argv[1]]
     count = int(sys.argv[2]) if len(sys.argv) > 2 else 20000
     rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     lines = [random_line(rng) for _ in range(count)]
     expected = run_reference(lines)
-    got = subprocess.run([cli, "encode", "--batch"], input=b"\n".join(lines) + b"\n",
+    got = subprocess.run(cli + ["encode", "--batch"], input=b"\n".join(lines) + b"\n",
                          capture_output=True, check=False).stdout
     if got == expected:
         print(f"{count} lines agree")

@@ -1,0 +1,179 @@
+// SPDX-License-Identifier: MIT
+#include "remote_dialog.hpp"
+
+#include "dialog_ids.hpp"
+#include "resource.h"
+#include "text_convert_win.hpp"
+#include "version.hpp"
+
+namespace tavik::win32 {
+namespace {
+
+// The resource script has its own copy of the identifiers.
+static_assert(IDC_SEND == ids::kSend && IDC_CLEAR == ids::kClear);
+static_assert(IDC_SYSTEM == ids::kSystemSelector && IDC_NUMBER == ids::kNumberSelector);
+static_assert(IDC_COMMAND == ids::kCommandField && IDC_LOG == ids::kLogList);
+
+// Posted when the reader has lost its connection: its remains are closed on this thread.
+constexpr UINT kConnectionLost = WM_APP + 2;
+// The command field's 16-character buffer: 15 characters and the terminating zero.
+constexpr int kCommandBuffer = 16;
+
+INT_PTR CALLBACK aboutProc(HWND box, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG: {
+            const std::wstring version = L"tavik Version " + wideFromUtf8(kVersion);
+            SetDlgItemTextW(box, IDC_ABOUT_VERSION, version.c_str());
+            return TRUE;
+        }
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                EndDialog(box, LOWORD(wParam));
+                return TRUE;
+            }
+            break;
+        default:
+            break;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+CRemoteDlg::CRemoteDlg(HINSTANCE instance, HidBackend& backend, Presets presets)
+    : m_instance(instance),
+      m_presets(std::move(presets)),
+      m_session(backend, m_log,
+                {{100, {}, [this] { PostMessageW(m_dialog, kConnectionLost, 0, 0); }}}) {
+    m_icon =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TAVIK), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    m_smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TAVIK), IMAGE_ICON,
+                                                GetSystemMetrics(SM_CXSMICON),
+                                                GetSystemMetrics(SM_CYSMICON), 0));
+}
+
+CRemoteDlg::~CRemoteDlg() {
+    DestroyIcon(m_icon);
+    DestroyIcon(m_smallIcon);
+}
+
+INT_PTR CRemoteDlg::runModal() {
+    return DialogBoxParamW(m_instance, MAKEINTRESOURCEW(IDD_TAVIK_DIALOG), nullptr, dialogProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK CRemoteDlg::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<CRemoteDlg*>(lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        self->m_dialog = dialog;
+        return self->initialise();
+    }
+    auto* self = reinterpret_cast<CRemoteDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return self != nullptr ? self->handle(message, wParam, lParam) : FALSE;
+}
+
+BOOL CRemoteDlg::initialise() {
+    m_systems.bind(GetDlgItem(m_dialog, IDC_SYSTEM));
+    m_numbers.bind(GetDlgItem(m_dialog, IDC_NUMBER));
+    m_commandField = GetDlgItem(m_dialog, IDC_COMMAND);
+    m_log.bind(m_dialog, GetDlgItem(m_dialog, IDC_LOG));
+    addAboutItem();
+    SendMessageW(m_dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+    SendMessageW(m_dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+    m_controller.initialise(m_presets);
+    return TRUE;  // the focus goes to the first control: the system selector
+}
+
+void CRemoteDlg::addAboutItem() {
+    HMENU menu = GetSystemMenu(m_dialog, FALSE);
+    wchar_t text[64] = {};
+    if (menu == nullptr || LoadStringW(m_instance, IDS_ABOUT_ITEM, text, 64) == 0) {
+        return;
+    }
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, ids::kAboutCommand, text);
+}
+
+void CRemoteDlg::openAbout() {
+    DialogBoxParamW(m_instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), m_dialog, aboutProc, 0);
+}
+
+INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            const int code = HIWORD(wParam);
+            if (id == IDC_SYSTEM && code == CBN_SELCHANGE) {
+                m_controller.fillNumberSelector();
+            } else if (id == IDOK) {
+                // Enter with the focus outside the buttons: the default button, SEND.
+                m_controller.buttonClicked(ids::kSend);
+            } else if (id == IDCANCEL) {
+                // Escape: no shutdown; the end of the program releases the transmitter.
+                EndDialog(m_dialog, IDCANCEL);
+            } else if (id >= IDC_SEND && id <= IDC_CLEAR && code == BN_CLICKED) {
+                m_controller.buttonClicked(id);
+            } else {
+                return FALSE;
+            }
+            return TRUE;
+        }
+        case WM_CLOSE:
+            m_session.shutdown();
+            EndDialog(m_dialog, IDCANCEL);
+            return TRUE;
+        case WM_SYSCOMMAND:
+            // The low four bits of a system command are the system's own.
+            if ((wParam & 0xFFF0) == ids::kAboutCommand) {
+                openAbout();
+                return TRUE;
+            }
+            return FALSE;
+        case WM_PAINT:
+            return paintMinimised() ? TRUE : FALSE;
+        case WM_QUERYDRAGICON:
+            return reinterpret_cast<INT_PTR>(m_icon);
+        case kLogLinePending:
+            m_log.deliverPending();
+            return TRUE;
+        case kConnectionLost:
+            m_session.releaseLostConnection();
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+bool CRemoteDlg::paintMinimised() {
+    if (!IsIconic(m_dialog)) {
+        return false;
+    }
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(m_dialog, &paint);
+    SendMessageW(m_dialog, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(m_dialog, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_icon);
+    EndPaint(m_dialog, &paint);
+    return true;
+}
+
+void CRemoteDlg::setCommandText(std::string_view text) {
+    SetWindowTextW(m_commandField, wideFromUtf8(text).c_str());
+}
+
+std::string CRemoteDlg::commandText() const {
+    wchar_t text[kCommandBuffer] = {};
+    GetWindowTextW(m_commandField, text, kCommandBuffer);
+    return utf8FromWide(text);
+}
+
+void CRemoteDlg::endDialog(int result) {
+    EndDialog(m_dialog, result);
+}
+
+}  // namespace tavik::win32
