@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "catalogue.hpp"
 #include "dialog_ids.hpp"
@@ -97,27 +98,19 @@ std::int32_t RemoteController::sendCommand(std::string_view text) {
 }
 
 void RemoteController::buttonClicked(int id) {
-    switch (id) {
-        case ids::kSend:
-            sendCommand(m_view.commandText());
-            break;
-        case ids::kKeyUp:
-            sendCommand("KU");
-            break;
-        case ids::kKeyDown:
-            sendCommand("KD");
-            break;
-        case ids::kStart:
-            sendCommand("ST");
-            break;
-        case ids::kStop:
-            sendCommand("SP");
-            break;
-        case ids::kClear:
-            sendCommand("CL");
-            break;
-        default:
-            break;
+    if (id == ids::kSend) {
+        sendCommand(m_view.commandText());
+        return;
+    }
+    // Each function button and the function name it sends.
+    static constexpr std::pair<int, const char*> kFunctionButtons[] = {
+        {ids::kKeyUp, "KU"}, {ids::kKeyDown, "KD"}, {ids::kStart, "ST"},
+        {ids::kStop, "SP"},  {ids::kClear, "CL"},
+    };
+    for (const auto& [button, function] : kFunctionButtons) {
+        if (button == id) {
+            sendCommand(function);
+        }
     }
 }
 
