@@ -6,8 +6,8 @@
 
 namespace tavik::cli {
 
-// Flushes `out`; when that or an earlier write failed, says so on `err` in one line and returns
-// false. `reason` is the errno text of the failed write where the caller has it.
+// Flushes `out`; when that or an earlier write failed, says so on `err` in one line (with the
+// system's reason) and returns false.
 bool outputWritten(std::ostream& out, std::ostream& err);
 
 // One line on `err` for a read error of standard input.
