@@ -18,6 +18,11 @@ bool hasControlByte(std::string_view text) {
     });
 }
 
+SendStatus selectionStatus(SelectionError error) {
+    return error == SelectionError::kUnknownSystem ? SendStatus::kUnknownSystem
+                                                   : SendStatus::kUnknownNumber;
+}
+
 }  // namespace
 
 std::string_view refusalMessage(SendStatus status) {
@@ -61,20 +66,15 @@ SendResult SendSession::encode(SystemId system, std::int32_t number, std::string
         m_encoder.encodeCommand(m_packet, system, number, zeroTerminated.c_str());
     if (count > 0) {
         result.count = count;
-        result.status = SendStatus::kDelivered;  // until a transmission says otherwise
+        result.status = SendStatus::kEncoded;
     }
     return result;
 }
 
 SendResult SendSession::encode(std::string_view systemToken, std::string_view text) {
     const SystemSelection selection = resolveSystemToken(systemToken);
-    switch (selection.error) {
-        case SelectionError::kUnknownSystem:
-            return SendResult{SendStatus::kUnknownSystem, -1, {}};
-        case SelectionError::kUnknownNumber:
-            return SendResult{SendStatus::kUnknownNumber, -1, {}};
-        case SelectionError::kNone:
-            break;
+    if (selection.error != SelectionError::kNone) {
+        return SendResult{selectionStatus(selection.error), -1, {}};
     }
     return encode(selection.systemId, selection.number, text);
 }
@@ -99,9 +99,7 @@ SendResult SendSession::send(std::string_view systemToken, std::string_view text
     if (selection.error == SelectionError::kNone) {
         return send(selection.systemId, selection.number, text);
     }
-    SendResult result;
-    result.status = selection.error == SelectionError::kUnknownSystem ? SendStatus::kUnknownSystem
-                                                                      : SendStatus::kUnknownNumber;
+    SendResult result{selectionStatus(selection.error), -1, {}};
     m_log.record(&result.lines);
     appendLog(refusalMessage(result.status));
     m_log.record(nullptr);

@@ -20,6 +20,7 @@ enum class SendStatus {
     kUnknownSystem,  // no system selected, or the letter names none
     kUnknownNumber,  // the number is not one of the system's
     kNotEncoded,     // the command does not encode for the system
+    kEncoded,        // encoded into the packet; not sent (encode only)
     kDelivered,      // every report was written
     kNotFound,       // encoded, but no transmitter was found
     kWriteFailed,    // encoded, but a write failed
