@@ -10,6 +10,7 @@
 #include "encode_command.hpp"
 #include "list_command.hpp"
 #include "send_command.hpp"
+#include "serve_command.hpp"
 #include "stream_errors.hpp"
 #include "version.hpp"
 
@@ -77,6 +78,9 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
     auto* devices = app.add_subcommand("devices", "List the transmitters present");
 
+    ServeOptions serveOptions;
+    CLI::App* const serve = addServeCommand(app, serveOptions);
+
     std::vector<const char*> argv;
     argv.reserve(args.size());
     for (const std::string& a : args) {
@@ -123,6 +127,8 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return kExitNotDelivered;
     } else if (devices->parsed()) {
         code = listDevices(*backend, out, err);
+    } else if (serve != nullptr && serve->parsed()) {
+        code = serveRemote(*backend, serveOptions, out, err);
     } else {
         code = sendArgs.batch
                    ? sendBatch(*backend, sendOptions, in, out, err)
