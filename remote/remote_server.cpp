@@ -377,6 +377,13 @@ class RemoteServer::Impl : public httplib::Server {
                 "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: "
                 "close\r\n\r\n";
             (void)send(sock, kBusy.data(), kBusy.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+            // A moment for the request to arrive, so that closing does not reset the answer away.
+            ::shutdown(sock, SHUT_WR);
+            pollfd entry{sock, POLLIN, 0};
+            std::array<char, 1024> discard{};
+            if (poll(&entry, 1, 50) > 0) {
+                (void)recv(sock, discard.data(), discard.size(), MSG_DONTWAIT);
+            }
         } else {
             // One request a connection: a slow or idle client holds a worker no longer than that.
             BoundedStream stream(sock, m_options.ioTimeout,

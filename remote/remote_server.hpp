@@ -20,9 +20,10 @@ struct ServerOptions {
     std::string token;
     HostCheck hosts = HostCheck::forThisMachine();
     // Connections served at once, and accepted ones waiting for a place; beyond both, a
-    // connection is answered 503 at once.
-    std::size_t workers = 8;
-    std::size_t waitingConnections = 8;
+    // connection is answered 503 at once. More workers than sends may wait (SendLimits), so
+    // that the page and refusals are still served while sends wait their turn.
+    std::size_t workers = 16;
+    std::size_t waitingConnections = 16;
     // No read or write may stall longer, and no connection may last longer, than these.
     std::chrono::milliseconds ioTimeout{5000};
     std::chrono::milliseconds connectionDeadline{10000};
