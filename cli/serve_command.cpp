@@ -11,10 +11,8 @@
 
 #include "access_token.hpp"
 #include "cli_app.hpp"
-#include "local_network.hpp"
+#include "phone_remote.hpp"
 #include "qr_code.hpp"
-#include "remote_server.hpp"
-#include "send_queue.hpp"
 #include "send_session.hpp"
 #include "stop_signals.hpp"
 #include "stream_log.hpp"
@@ -87,39 +85,28 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     SendSession session(backend, log,
                         {{100, options.device, nullptr}, std::chrono::milliseconds(options.gapMs)});
     session.start();
-    remote::SendQueue queue;
-    remote::ServerOptions serverOptions;
-    serverOptions.address = listen->address;
-    serverOptions.port = listen->port;
-    serverOptions.token = token.token;
-    remote::RemoteServer server(queue, std::move(serverOptions));
+    remote::PhoneRemote remote({listen->address, listen->port, token.token});
     std::string error;
-    if (!server.start(error)) {
+    if (!remote.start(error)) {
         err << "tavik-cli: " << error << '\n';
         session.shutdown();
         return kExitBadInput;
     }
-
-    const std::vector<std::string> addresses = listen->address == "0.0.0.0"
-                                                   ? remote::localAddresses(false)
-                                                   : std::vector<std::string>{listen->address};
-    std::string first;
-    for (const std::string& address : addresses) {
-        const std::string url =
-            "http://" + address + ":" + std::to_string(server.port()) + "/#k=" + token.token;
+    for (const std::string& url : remote.urls()) {
         out << url << '\n';
-        first = first.empty() ? url : first;
     }
     const bool terminal = &out == &std::cout && isatty(STDOUT_FILENO) == 1;
-    out << remote::qrHalfBlocks(remote::qrMatrix(first), terminal);
+    if (!remote.urls().empty()) {
+        out << remote::qrHalfBlocks(remote::qrMatrix(remote.urls().front()), terminal);
+    }
     out << "tavik-cli: serving; Ctrl+C stops" << std::endl;
 
     {
-        StopSignals stop([&queue] { queue.close(); });
-        while (queue.waitAndRun(session)) {
+        StopSignals stop([&remote] { remote.queue().close(); });
+        while (remote.queue().waitAndRun(session)) {
         }
     }
-    server.stop();
+    remote.stop();
     session.shutdown();
     return kExitOk;
 }

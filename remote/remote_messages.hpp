@@ -17,4 +17,9 @@ inline constexpr std::string_view kBadRequest = "要求が正しくありませ�
 inline constexpr std::string_view kNotFound = "ページが見付かりません。";
 inline constexpr std::string_view kStopped = "リモコンの受付は終了しました。";
 
+// The window's log lines about serving; they never show the link, which holds the token.
+inline constexpr std::string_view kServingStarted = "スマホからの操作を受け付けています。";
+inline constexpr std::string_view kServingStopped = "スマホからの操作の受付を終了しました。";
+inline constexpr std::string_view kCannotServe = "スマホからの操作を受け付けられません";
+
 }  // namespace tavik::remote::messages

@@ -16,6 +16,9 @@
 
 namespace tavik {
 
+// The least time between packets when commands come in a stream (a batch, or phones).
+inline constexpr std::chrono::milliseconds kStreamGap{300};
+
 enum class SendStatus {
     kUnknownSystem,  // no system selected, or the letter names none
     kUnknownNumber,  // the number is not one of the system's
@@ -80,6 +83,9 @@ class SendSession {
     // reached the owner's thread.
     void releaseLostConnection() { m_link.releaseLostConnection(); }
     void shutdown() { m_link.shutdownLink(); }
+
+    // The least time between packets from now on (the window keeps one while phones send).
+    void setGap(std::chrono::milliseconds gap) { m_gap = gap; }
 
     const CodePacket& packet() const { return m_packet; }
     DeviceLink& link() { return m_link; }

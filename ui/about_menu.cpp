@@ -58,7 +58,8 @@ void AboutMenu::showMenu(QWidget* widget, QPoint globalPosition) {
     if (!menu->isEmpty()) {
         menu->addSeparator();
     }
-    menu->addAction(m_about);
+    // The window's own items (the phone remote's, if any), then the separator and About.
+    menu->addActions(m_window.actions());
     menu->popup(globalPosition);
 }
 

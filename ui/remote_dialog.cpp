@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "remote_dialog.hpp"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
@@ -9,12 +10,16 @@
 
 #include "about_dialog.hpp"
 #include "about_menu.hpp"
+#include "access_token.hpp"
 #include "app_icon.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
 #include "dialog_units.hpp"
 #include "drop_down_list.hpp"
 #include "log_list.hpp"
+#include "phone_remote.hpp"
+#include "phone_remote_dialog.hpp"
+#include "remote_messages.hpp"
 
 namespace tavik::ui {
 namespace {
@@ -47,10 +52,18 @@ CRemoteDlg::CRemoteDlg(HidBackend& backend, DeviceLink::Options linkOptions)
     m_session = std::make_unique<SendSession>(backend, *m_log,
                                               SendSession::Options{std::move(linkOptions)});
     m_controller = std::make_unique<RemoteController>(*this, *m_session);
+    // Before the About item, which the context menus show after it.
+    m_phoneAction = new QAction(QStringLiteral("スマホで操作(&R)..."), this);
+    m_phoneAction->setObjectName(QStringLiteral("phoneRemoteAction"));
+    connect(m_phoneAction, &QAction::triggered, this, [this] { openPhoneRemote(); });
+    addAction(m_phoneAction);
 }
 
 CRemoteDlg::~CRemoteDlg() {
-    // The reader ends before the log it writes to goes away.
+    // The server's threads end before the window they post to; the reader before its log.
+    if (m_phoneRemote) {
+        m_phoneRemote->stop();
+    }
     m_session.reset();
 }
 
@@ -156,7 +169,56 @@ QWidget* CRemoteDlg::control(int id) const {
     return nullptr;
 }
 
+void CRemoteDlg::openPhoneRemote() {
+    if (!m_phoneRemote) {
+        const remote::TokenResult token = remote::newAccessToken();
+        auto phones = std::make_unique<remote::PhoneRemote>(
+            remote::PhoneRemote::Options{"0.0.0.0", remote::kDefaultPort, token.token, true});
+        std::string error = token.error;
+        if (token.token.empty() || !phones->start(error)) {
+            m_log->appendLog(std::string(remote::messages::kCannotServe) + "(" + error + ")。");
+            return;
+        }
+        // A phone's send runs here, on the window's thread, like a click on SEND.
+        phones->queue().setOnQueued([this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_phoneRemote) {
+                        m_phoneRemote->queue().runPending(*m_session);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+        m_phoneRemote = std::move(phones);
+        m_session->setGap(kStreamGap);
+        m_log->appendLog(remote::messages::kServingStarted);
+    }
+    if (!m_phoneDialog) {
+        m_phoneDialog =
+            new PhoneRemoteDialog(this, m_phoneRemote->urls(), [this] { stopPhoneRemote(); });
+    }
+    m_phoneDialog->show();
+    m_phoneDialog->raise();
+    m_phoneDialog->activateWindow();
+}
+
+void CRemoteDlg::stopPhoneRemote() {
+    if (m_phoneDialog) {
+        m_phoneDialog->hide();
+        m_phoneDialog->deleteLater();
+    }
+    if (!m_phoneRemote) {
+        return;
+    }
+    m_phoneRemote->stop();
+    m_phoneRemote.reset();
+    m_session->setGap(std::chrono::milliseconds(0));
+    m_log->appendLog(remote::messages::kServingStopped);
+}
+
 void CRemoteDlg::closeEvent(QCloseEvent* event) {
+    stopPhoneRemote();
     m_session->shutdown();
     QDialog::closeEvent(event);
 }

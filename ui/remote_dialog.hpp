@@ -3,19 +3,26 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "combo_list.hpp"
+#include "phone_remote_dialog.hpp"
 #include "device_link.hpp"
 #include "remote_controller.hpp"
 #include "remote_view.hpp"
 #include "send_session.hpp"
 
+class QAction;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
+
+namespace tavik::remote {
+class PhoneRemote;
+}
 
 namespace tavik::ui {
 
@@ -51,6 +58,14 @@ class CRemoteDlg : public QDialog, public RemoteView {
 
     // Opens the About box modally over this window.
     void openAbout();
+
+    // Serves the phones' remote (starting it when it is not running) and shows its QR code;
+    // their sends go through this window's session and log. Stopping ends the serving.
+    void openPhoneRemote();
+    void stopPhoneRemote();
+    bool servingPhones() const { return m_phoneRemote != nullptr; }
+    PhoneRemoteDialog* phoneRemoteDialog() const { return m_phoneDialog; }
+    QAction* phoneRemoteAction() const { return m_phoneAction; }
 
     // How the preset send went: true when it encoded but did not reach the transmitter.
     bool presetNotDelivered() const { return m_controller->presetNotDelivered(); }
@@ -89,6 +104,9 @@ class CRemoteDlg : public QDialog, public RemoteView {
     std::unique_ptr<RemoteController> m_controller;
     std::function<void(CAboutDlg&)> m_aboutRunner;
     AboutMenu* m_aboutMenu = nullptr;  // owned by the window
+    QAction* m_phoneAction = nullptr;  // owned by the window
+    std::unique_ptr<remote::PhoneRemote> m_phoneRemote;
+    QPointer<PhoneRemoteDialog> m_phoneDialog;
 };
 
 }  // namespace tavik::ui

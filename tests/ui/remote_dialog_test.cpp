@@ -14,8 +14,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QUrl>
 #include <atomic>
 #include <thread>
+
+#include <httplib.h>
 
 #include "about_dialog.hpp"
 #include "command_field.hpp"
@@ -205,9 +208,10 @@ TEST_F(DialogTest, CloseShutsTheLinkDownAndEscapeDoesNot) {
 TEST_F(DialogTest, AboutItemOpensTheAboutBox) {
     ASSERT_TRUE(initialiseWith("", "", ""));
     const QList<QAction*> actions = dialog->actions();
-    ASSERT_EQ(actions.size(), 2);
-    EXPECT_TRUE(actions[0]->isSeparator());
-    EXPECT_EQ(actions[1]->text().toStdString(), "ﾊﾞｰｼﾞｮﾝ情報(tavik) (&A)...");
+    ASSERT_EQ(actions.size(), 3);
+    EXPECT_EQ(actions[0]->text().toStdString(), "スマホで操作(&R)...");
+    EXPECT_TRUE(actions[1]->isSeparator());
+    EXPECT_EQ(actions[2]->text().toStdString(), "ﾊﾞｰｼﾞｮﾝ情報(tavik) (&A)...");
 
     EXPECT_FALSE(dialog->windowIcon().pixmap(32, 32).isNull()) << "the icon reaches the window";
     int opened = 0;
@@ -238,7 +242,7 @@ TEST_F(DialogTest, AboutItemOpensTheAboutBox) {
         EXPECT_EQ(box.result(), QDialog::Accepted);
         EXPECT_FALSE(box.isVisible());
     });
-    actions[1]->trigger();
+    actions[2]->trigger();
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(systems()->currentIndex(), 0) << "the main window is unchanged";
 }
@@ -259,12 +263,55 @@ TEST_F(DialogTest, AboutFromTheKeyboardAnywhere) {
         ASSERT_NE(menu, nullptr) << id;
         const QList<QAction*> items = menu->actions();
         EXPECT_EQ(items.back()->text().toStdString(), "ﾊﾞｰｼﾞｮﾝ情報(tavik) (&A)...") << id;
-        EXPECT_EQ(items.size() > 2, id == ids::kCommandField) << "the field keeps its edit menu";
+        EXPECT_EQ(items.size() > 3, id == ids::kCommandField) << "the field keeps its edit menu";
         items.back()->trigger();
         menu->close();
         EXPECT_EQ(opened, 2) << id;
         opened = 0;
     }
+}
+
+// A phone's send comes over HTTP to the window's own session and log; stopping closes the port.
+TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
+    backend.plug({"t"});
+    ASSERT_TRUE(initialiseWith("T", "3", ""));
+    dialog->phoneRemoteAction()->trigger();
+    ASSERT_TRUE(dialog->servingPhones());
+    PhoneRemoteDialog* box = dialog->phoneRemoteDialog();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_GT(box->findChild<QWidget*>(QStringLiteral("qrCode"))->width(), 100);
+    const QString links = box->findChild<QLabel*>(QStringLiteral("links"))->text();
+    const QString local =
+        links.split(QLatin1Char('\n')).filter(QStringLiteral("127.0.0.1")).value(0);
+    const QUrl url(local);
+    ASSERT_TRUE(url.isValid()) << links.toStdString();
+    const std::string token = url.fragment().mid(2).toStdString();
+    EXPECT_EQ(token.size(), 32U);
+
+    std::atomic<int> status{0};
+    std::thread phone([&] {
+        httplib::Client client("127.0.0.1", url.port());
+        const auto result = client.Post("/api/send", {{"Authorization", "Bearer " + token}},
+                                        R"({"system":"T3","command":"12"})", "application/json");
+        status = result ? result->status : -1;
+    });
+    while (status.load() == 0) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    phone.join();
+    EXPECT_EQ(status.load(), 200);
+    const std::vector<std::string> log = lines();
+    ASSERT_GE(log.size(), 3U);
+    EXPECT_EQ(log.front(), "スマホからの操作を受け付けています。");
+    EXPECT_EQ(log.back(), "tavik T3 12");
+    EXPECT_EQ(backend.writes("t").size(), 1U);
+
+    box->findChild<QPushButton*>(QStringLiteral("stopServing"))->click();
+    EXPECT_FALSE(dialog->servingPhones());
+    EXPECT_EQ(lines().back(), "スマホからの操作の受付を終了しました。");
+    httplib::Client client("127.0.0.1", url.port());
+    EXPECT_FALSE(client.Get("/")) << "nothing listens once stopped";
 }
 
 TEST_F(DialogTest, ALineFromAnotherThreadLandsAfterTheEarlierOnes) {
