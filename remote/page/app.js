@@ -154,6 +154,12 @@ function wire() {
 
 async function start() {
   wire();
+  // A new link opened over this page brings a new token: start again with it.
+  window.addEventListener('hashchange', () => {
+    if (takeToken() !== token) {
+      location.reload();
+    }
+  });
   if (!token) {
     showProblem(TEXT.noLink);
     return;
