@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <system_error>
 
 namespace tavik::remote {
 namespace {
@@ -26,7 +26,8 @@ bool isToken(std::string_view text) {
 }
 
 std::string failure(const std::string& path, const char* what) {
-    return "cannot " + std::string(what) + " token file " + path + ": " + std::strerror(errno);
+    return "cannot " + std::string(what) + " token file " + path + ": " +
+           std::generic_category().message(errno);
 }
 
 }  // namespace
@@ -37,7 +38,9 @@ TokenResult newAccessToken() {
     while (filled < bytes.size()) {
         const ssize_t got = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
         if (got < 0 && errno != EINTR) {
-            return {{}, std::string("cannot get random bytes: ") + std::strerror(errno)};
+            return {
+                {},
+                std::string("cannot get random bytes: ") + std::generic_category().message(errno)};
         }
         filled += got > 0 ? static_cast<std::size_t>(got) : 0;
     }
@@ -65,7 +68,7 @@ TokenResult loadOrCreateTokenFile(const std::string& path) {
         const bool written =
             write(out, line.data(), line.size()) == static_cast<ssize_t>(line.size());
         if (close(out) != 0 || !written) {
-            const TokenResult failed{{}, failure(path, "write")};
+            TokenResult failed{{}, failure(path, "write")};
             unlink(path.c_str());
             return failed;
         }
@@ -76,7 +79,7 @@ TokenResult loadOrCreateTokenFile(const std::string& path) {
     }
     struct stat info {};
     if (fstat(fd, &info) != 0) {
-        const TokenResult failed{{}, failure(path, "examine")};
+        TokenResult failed{{}, failure(path, "examine")};
         close(fd);
         return failed;
     }

@@ -18,7 +18,8 @@ QrMatrix qrMatrix(std::string_view text) {
         const auto code =
             qrcodegen::QrCode::encodeText(zeroTerminated.c_str(), qrcodegen::QrCode::Ecc::MEDIUM);
         matrix.size = code.getSize();
-        matrix.dark.reserve(static_cast<std::size_t>(matrix.size * matrix.size));
+        matrix.dark.reserve(static_cast<std::size_t>(matrix.size) *
+                            static_cast<std::size_t>(matrix.size));
         for (int y = 0; y < matrix.size; ++y) {
             for (int x = 0; x < matrix.size; ++x) {
                 matrix.dark.push_back(code.getModule(x, y));

@@ -14,7 +14,8 @@ struct QrMatrix {
 
     bool isDark(int x, int y) const {
         return x >= 0 && y >= 0 && x < size && y < size &&
-               dark[static_cast<std::size_t>(y * size + x)];
+               dark[static_cast<std::size_t>(y) * static_cast<std::size_t>(size) +
+                    static_cast<std::size_t>(x)];
     }
 };
 

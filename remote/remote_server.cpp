@@ -14,10 +14,10 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -269,7 +269,7 @@ class RemoteServer::Impl : public httplib::Server {
                         : (bind_to_port(address, m_options.port) ? m_options.port : -1);
         if (boundPort <= 0) {
             error = "cannot listen on " + address + ":" + std::to_string(m_options.port) +
-                    (errno != 0 ? std::string(": ") + std::strerror(errno) : std::string());
+                    (errno != 0 ? ": " + std::generic_category().message(errno) : std::string());
             boundPort = 0;
             return false;
         }

@@ -305,10 +305,10 @@ TEST(RemoteServer, LimitsSendsPerSecondAndWaiting) {
         Served served({100, 8});  // nobody runs the sends: they wait
         std::vector<std::thread> clients;
         std::vector<int> statuses(8, 0);
-        for (int i = 0; i < 8; ++i) {
+        for (std::size_t i = 0; i < 8; ++i) {
             clients.emplace_back(
                 [&, i] { statuses[i] = statusOf(served.send(sendBody("T3", "12"))); });
-            while (served.queue().waiting() < static_cast<std::size_t>(i + 1)) {
+            while (served.queue().waiting() < i + 1) {
                 std::this_thread::sleep_for(1ms);
             }
         }
@@ -336,7 +336,7 @@ TEST(RemoteServer, SendsOneAtATimeInArrivalOrder) {
             const auto answer = served.send(sendBody("T3", std::to_string(1000 + i)));
             answers[i] = answer ? answer->body : httplib::to_string(answer.error());
         });
-        while (served.queue().waiting() < static_cast<std::size_t>(i + 1)) {
+        while (served.queue().waiting() < static_cast<std::size_t>(i) + 1) {
             std::this_thread::sleep_for(1ms);
         }
     }
@@ -353,9 +353,10 @@ TEST(RemoteServer, SendsOneAtATimeInArrivalOrder) {
                   std::string::npos)
             << answers[i];
         // The packets never interleave and keep the gap.
-        EXPECT_EQ(writes[2 * i][0], 0);
+        const auto first = 2 * static_cast<std::size_t>(i);
+        EXPECT_EQ(writes[first][0], 0);
         if (i > 0) {
-            EXPECT_GE(times[2 * i] - times[2 * i - 1], kGap);
+            EXPECT_GE(times[first] - times[first - 1], kGap);
         }
     }
     // The log shows the sends in arrival order.

@@ -8,12 +8,15 @@ namespace tavik::ui {
 QrCodeView::QrCodeView(remote::QrMatrix matrix, QWidget* parent)
     : QWidget(parent), m_matrix(std::move(matrix)) {
     setObjectName(QStringLiteral("qrCode"));
-    setFixedSize(sizeHint());
+    setFixedSize(side(), side());
+}
+
+int QrCodeView::side() const {
+    return (m_matrix.size + 2 * kQuietZone) * kModulePixels;
 }
 
 QSize QrCodeView::sizeHint() const {
-    const int side = (m_matrix.size + 2 * kQuietZone) * kModulePixels;
-    return {side, side};
+    return {side(), side()};
 }
 
 void QrCodeView::paintEvent(QPaintEvent* /*event*/) {

@@ -19,6 +19,8 @@ class QrCodeView : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    int side() const;
+
     static constexpr int kQuietZone = 4;
     static constexpr int kModulePixels = 5;
 

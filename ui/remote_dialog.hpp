@@ -9,8 +9,8 @@
 #include <string>
 
 #include "combo_list.hpp"
-#include "phone_remote_dialog.hpp"
 #include "device_link.hpp"
+#include "phone_remote_dialog.hpp"
 #include "remote_controller.hpp"
 #include "remote_view.hpp"
 #include "send_session.hpp"
