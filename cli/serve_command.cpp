@@ -81,11 +81,13 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
         return kExitBadInput;
     }
 
+    remote::PhoneRemote remote({listen->address, listen->port, token.token});
+    // From here on a signal stops cleanly, even one that comes before serving has begun.
+    StopSignals stop([&remote] { remote.queue().close(); });
     StreamLog log(out);
     SendSession session(backend, log,
                         {{100, options.device, nullptr}, std::chrono::milliseconds(options.gapMs)});
     session.start();
-    remote::PhoneRemote remote({listen->address, listen->port, token.token});
     std::string error;
     if (!remote.start(error)) {
         err << "tavik-cli: " << error << '\n';
@@ -101,10 +103,7 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     }
     out << "tavik-cli: serving; Ctrl+C stops" << std::endl;
 
-    {
-        StopSignals stop([&remote] { remote.queue().close(); });
-        while (remote.queue().waitAndRun(session)) {
-        }
+    while (remote.queue().waitAndRun(session)) {
     }
     remote.stop();
     session.shutdown();
