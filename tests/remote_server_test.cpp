@@ -322,6 +322,34 @@ TEST(RemoteServer, LimitsSendsPerSecondAndWaiting) {
     }
 }
 
+// A stop lets the send in progress finish; the ones still waiting are never begun.
+TEST(SendQueue, StopFinishesTheSendInProgressOnly) {
+    FakeHidBackend backend;
+    backend.plug({kDevice});
+    test::RecordingLog log;
+    SendQueue queue;
+    auto first = queue.submit("T3", "11");
+    auto second = queue.submit("T3", "12");
+    auto third = queue.submit("T3", "13");
+    std::thread owner([&] {
+        SendSession session(backend, log, {{}, 300ms});
+        session.start();
+        while (queue.waitAndRun(session)) {
+        }
+        session.shutdown();
+    });
+    first.result.wait();
+    while (queue.waiting() > 1) {  // the second is taken and waits out the gap
+        std::this_thread::sleep_for(1ms);
+    }
+    queue.close();
+    owner.join();
+    EXPECT_TRUE(second.result.get().value().delivered());
+    EXPECT_FALSE(third.result.get().has_value());
+    EXPECT_EQ(queue.submit("T3", "14").refusal, SendQueue::Refusal::kStopped);
+    EXPECT_EQ(backend.writes(kDevice).size(), 2U);
+}
+
 TEST(RemoteServer, SendsOneAtATimeInArrivalOrder) {
     constexpr int kClients = 20;
     constexpr auto kGap = 20ms;
