@@ -99,7 +99,8 @@ class BoundedPool : public httplib::TaskQueue {
 };
 
 // A connection whose every read and write waits at most `ioTimeout`, and which ends at its
-// deadline however slowly the peer trickles bytes.
+// deadline however slowly the peer trickles bytes, or once it has sent more than any request of
+// ours needs (the library limits each header line, not their number).
 class BoundedStream : public httplib::Stream {
   public:
     BoundedStream(int sock, std::chrono::milliseconds ioTimeout, Clock::time_point deadline)
@@ -110,7 +111,7 @@ class BoundedStream : public httplib::Stream {
 
     ssize_t read(char* ptr, std::size_t size) override {
         if (m_begin == m_end) {
-            if (!wait(POLLIN)) {
+            if (m_received >= kMaxRequest || !wait(POLLIN)) {
                 return -1;
             }
             const ssize_t got = recv(m_sock, m_buffer.data(), m_buffer.size(), 0);
@@ -119,6 +120,7 @@ class BoundedStream : public httplib::Stream {
             }
             m_begin = 0;
             m_end = static_cast<std::size_t>(got);
+            m_received += m_end;
         }
         const std::size_t n = std::min(size, m_end - m_begin);
         std::copy_n(m_buffer.data() + m_begin, n, ptr);
@@ -173,12 +175,15 @@ class BoundedStream : public httplib::Stream {
         }
     }
 
+    static constexpr std::size_t kMaxRequest = 16 * 1024;
+
     int m_sock;
     std::chrono::milliseconds m_ioTimeout;
     Clock::time_point m_deadline;
     std::array<char, 4096> m_buffer{};
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
+    std::size_t m_received = 0;
 };
 
 std::string errorBody(std::string_view message) {
