@@ -163,7 +163,7 @@ TEST(RemoteServer, AnswersEachRequestAsTheRulesSay) {
          "application/json", 403, ""},
         {"null origin", "GET", "/api/systems", {{"Authorization", bearer}, {"Origin", "null"}},
          "", "", 403, ""},
-        {"headers without end", "GET", "/", bulkyHeaders(), "", "", 400, ""},
+        {"40 KB of headers", "GET", "/", bulkyHeaders(), "", "", 400, ""},
         // clang-format on
     };
     Served served;
