@@ -5,14 +5,20 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <thread>
 #include <vector>
 
+#include "cli_app.hpp"
 #include "remote_server.hpp"
 #include "send_queue.hpp"
 #include "send_session.hpp"
@@ -373,6 +379,59 @@ TEST(RemoteServer, SlowAndIdleClientsCannotHoldIt) {
         holder.join();
     }
     EXPECT_EQ(statusOf(served.client().Get("/")), 200);  // and serves again once they are gone
+}
+
+// tavik-cli serve in this process, over the scripted transmitter: a phone's send, then SIGTERM.
+TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
+    const std::string tokenFile = testing::TempDir() + "tavik-serve-token";
+    std::remove(tokenFile.c_str());
+    std::ofstream(tokenFile) << kToken << '\n';
+    chmod(tokenFile.c_str(), 0600);
+    // A port that is free now, so that the test knows where to connect.
+    int port = 0;
+    {
+        SendQueue unused;
+        ServerOptions options = Served::defaults();
+        RemoteServer probe(unused, options);
+        std::string error;
+        ASSERT_TRUE(probe.start(error)) << error;
+        port = probe.port();
+        unused.close();
+    }
+    FakeHidBackend backend;
+    backend.plug({kDevice});
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    int code = -1;
+    std::thread serving([&] {
+        code = cli::runCli({"tavik-cli", "serve", "--listen", "127.0.0.1:" + std::to_string(port),
+                            "--token-file", tokenFile},
+                           in, out, err, &backend);
+    });
+    httplib::Client client("127.0.0.1", port);
+    int status = -1;
+    for (int tries = 0; tries < 500 && status < 0; ++tries) {
+        std::this_thread::sleep_for(10ms);
+        status =
+            statusOf(client.Post("/api/send", {{"Authorization", std::string("Bearer ") + kToken}},
+                                 sendBody("T3", "12"), "application/json"));
+    }
+    EXPECT_EQ(status, 200);
+    kill(getpid(), SIGTERM);
+    serving.join();
+    EXPECT_EQ(code, 0) << err.str();
+    const std::string printed = out.str();
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/#k=" + kToken + "\n";
+    EXPECT_EQ(printed.rfind(url, 0), 0U) << printed;
+    EXPECT_NE(
+        printed.find("tavik-cli: serving; Ctrl+C stops\nデバイスが見付かりました(Rev.0100)。\n"
+                     "tavik T3 12\n"),
+        std::string::npos)
+        << printed;
+    EXPECT_EQ(printed.find(kToken, url.size()), std::string::npos) << "the token only in the link";
+    EXPECT_EQ(backend.writes(kDevice).size(), 1U);
+    std::remove(tokenFile.c_str());
 }
 
 }  // namespace
