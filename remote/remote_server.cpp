@@ -175,7 +175,7 @@ class BoundedStream : public httplib::Stream {
         }
     }
 
-    static constexpr std::size_t kMaxRequest = 16 * 1024;
+    static constexpr std::size_t kMaxRequest = std::size_t{16} * 1024;
 
     int m_sock;
     std::chrono::milliseconds m_ioTimeout;
