@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "send_session.hpp"
+
 namespace tavik {
 class HidBackend;
 }
@@ -16,7 +18,8 @@ struct SendOptions {
     std::string device;  // empty: the first transmitter found; else a node, its name or a serial
     bool trace = false;  // "OUT[ .. ] / IN[ .. ]" per report on the error stream
     int readTimeoutMs = 100;
-    std::chrono::milliseconds gap{300};  // between one packet's last write and the next packet
+    std::chrono::milliseconds gap =
+        kStreamGap;  // between one packet's last write and the next packet
 };
 
 // `tavik-cli send SYSTEM COMMAND`: the window's log lines on `out`. 0 when the packet was written

@@ -5,6 +5,8 @@
 #include <iosfwd>
 #include <string>
 
+#include "send_session.hpp"
+
 namespace CLI {
 class App;
 }
@@ -19,7 +21,7 @@ struct ServeOptions {
     std::string listen;     // "ADDR:PORT"; empty: every IPv4 address on the default port
     std::string device;     // as for send
     std::string tokenFile;  // empty: a new token on every start
-    int gapMs = 300;
+    int gapMs = static_cast<int>(kStreamGap.count());
 };
 
 // Adds `serve` to the program where this build has the web remote; nullptr where it has not.

@@ -25,16 +25,14 @@ PhoneRemote::~PhoneRemote() {
 
 bool PhoneRemote::start(std::string& error) {
     m_server = serverFor(m_queue, m_options, m_options.port);
-    if (!m_server->start(error)) {
-        if (!m_options.anyPortWhenTaken || m_options.port == 0) {
-            m_server.reset();
-            return false;
-        }
+    bool started = m_server->start(error);
+    if (!started && m_options.anyPortWhenTaken && m_options.port != 0) {
         m_server = serverFor(m_queue, m_options, 0);
-        if (!m_server->start(error)) {
-            m_server.reset();
-            return false;
-        }
+        started = m_server->start(error);
+    }
+    if (!started) {
+        m_server.reset();
+        return false;
     }
     const std::vector<std::string> addresses = m_options.address == "0.0.0.0"
                                                    ? localAddresses(false)
