@@ -23,6 +23,7 @@
 #include "about_dialog.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
+#include "control_property.hpp"
 #include "dialog_units.hpp"
 #include "support/fake_hid_backend.hpp"
 #include "support/process.hpp"
