@@ -34,10 +34,7 @@ bool RemoteController::fillSystemSelector(const std::string& presetLetter) {
     const std::optional<SystemId> wanted =
         presetLetter.empty() ? std::nullopt : systemByLetter(presetLetter.front());
     int selected = -1;
-    for (const MakerEntry& row : kCatalogue) {
-        if (row.systemId < 0) {
-            break;
-        }
+    for (const MakerEntry& row : catalogueRows()) {
         const int index = selector.addItem(row.displayName, row.systemId);
         if (index >= 0 && wanted == row.systemId) {
             selected = index;
@@ -97,16 +94,7 @@ std::int32_t RemoteController::currentSystemNumber() const {
 }
 
 std::int32_t RemoteController::sendCommand(std::string_view text) {
-    const SystemId system = currentSystemId();
-    const std::int32_t number = currentSystemNumber();
-    // Only a refused preset number leaves a system with numbers without one. Sent so, the log
-    // line would read as a command line that selects the first number and sends another packet.
-    if (system >= 0 && catalogueEntry(system).hasNumbers() && number < 0) {
-        m_session.appendLog(messages::kUnknownNumber);
-        m_lastStatus = SendStatus::kUnknownNumber;
-        return -1;
-    }
-    const SendResult result = m_session.send(system, number, text);
+    const SendResult result = m_session.send(currentSystemId(), currentSystemNumber(), text);
     m_lastStatus = result.status;
     return result.encoded() ? result.count : -1;
 }
