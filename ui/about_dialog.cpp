@@ -24,7 +24,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("icon"));
     const QRect iconArea = du.rect(11, 17, 18, 20);
-    icon->setPixmap(appIcon().pixmap(32, 32));
+    // At the screen's scale, from the image of that size: not the 32 px one scaled up.
+    icon->setPixmap(appIcon().pixmap(QSize(32, 32), devicePixelRatioF()));
     icon->setGeometry(iconArea.x(), iconArea.y(), 32, 32);
 
     auto* version =

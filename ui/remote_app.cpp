@@ -9,6 +9,7 @@
 #include "app_icon.hpp"
 #include "presets.hpp"
 #include "remote_dialog.hpp"
+#include "toolkit_translation.hpp"
 #include "version.hpp"
 
 namespace tavik::ui {
@@ -53,6 +54,7 @@ int CRemoteApp::initInstance(int argc, char** argv, HidBackend& backend) {
     QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QApplication::setDesktopFileName(QStringLiteral("tavik"));
     QApplication::setWindowIcon(appIcon());
+    installToolkitTranslation(application, toolkitTranslationDirectory());
 
     // Qt has taken its own options out of argv by now.
     const Presets presets = presetsFromArguments(std::vector<std::string>(argv + 1, argv + argc));
