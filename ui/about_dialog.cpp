@@ -7,6 +7,7 @@
 #include "app_icon.hpp"
 #include "control_ids.hpp"
 #include "dialog_units.hpp"
+#include "fixed_window.hpp"
 #include "version.hpp"
 
 namespace tavik::ui {
@@ -19,6 +20,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setFont(aboutDialogFont());
     const DialogUnits du(font());
     setFixedSize(du.size(217, 55));
+    keepWindowStateNormal(*this, true);
 
     // The icon at its place, sized to the icon; the name and version beside it, on its middle.
     auto* icon = new QLabel(this);

@@ -16,6 +16,7 @@
 #include "control_ids.hpp"
 #include "dialog_units.hpp"
 #include "drop_down_list.hpp"
+#include "fixed_window.hpp"
 #include "focus_cue.hpp"
 #include "log_list.hpp"
 #include "log_list_view.hpp"
@@ -132,6 +133,7 @@ bool CRemoteDlg::initialise() {
             [this] { m_controller->fillNumberSelector(); });
     m_systemSelector->setFocus();
     showFocusFromTheStart(*this);
+    keepWindowStateNormal(*this, false);
     return open;
 }
 

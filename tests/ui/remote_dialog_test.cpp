@@ -413,6 +413,11 @@ TEST(TavikProgram, OptionsAndAStartWithoutADisplay) {
          2,
          "",
          "tavik: no display available; use tavik-cli to send without a window\n"},
+        {{"WAYLAND_DISPLAY=wayland-0", "QT_QPA_PLATFORM=nosuch", program},
+         2,
+         "",
+         "tavik: cannot use the display: Could not find the Qt platform plugin \"nosuch\" in "
+         "\"\"\n"},
     };
     for (const auto& c : cases) {
         const auto r = test::runProcess("/usr/bin/env", c.args);
