@@ -6,13 +6,19 @@
 TAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 tavik_packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                libcli11-dev libhidapi-dev qt6-base-dev python3 groff-base
+                libcli11-dev libhidapi-dev qt6-base-dev qt6-translations-l10n python3 groff-base
                 libcpp-httplib-dev nlohmann-json3-dev libqrcodegencpp-dev
                 zbar-tools chromium chromium-driver python3-selenium)
 
+# tavik_install_missing [packages...]: the development list and those packages.
 tavik_install_missing() {
+    tavik_install_only "${tavik_packages[@]}" "$@"
+}
+
+# tavik_install_only packages...: only those.
+tavik_install_only() {
     local missing=()
-    for p in "${tavik_packages[@]}" "$@"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -20,7 +26,8 @@ tavik_install_missing() {
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get update -qq >&2
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        -o DPkg::Lock::Timeout=600 "${missing[@]}" >/dev/null
 }
 
 # The options of the development build (tests and benchmarks on); scripts add theirs after these.

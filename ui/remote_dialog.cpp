@@ -18,7 +18,10 @@
 #include "control_property.hpp"
 #include "dialog_units.hpp"
 #include "drop_down_list.hpp"
+#include "fixed_window.hpp"
+#include "focus_cue.hpp"
 #include "log_list.hpp"
+#include "log_list_view.hpp"
 #include "phone_remote.hpp"
 #include "phone_remote_dialog.hpp"
 #include "remote_messages.hpp"
@@ -112,7 +115,7 @@ void CRemoteDlg::createControls() {
         previous = button;
     }
 
-    m_logList = place(new QListWidget(this), ids::kLogList, du, 5, 39, 172, 71);
+    m_logList = place(new LogListView(this), ids::kLogList, du, 5, 39, 172, 71);
     // Out of the tab order, but a click lets the keys scroll it.
     m_logList->setFocusPolicy(Qt::ClickFocus);
     m_logList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -134,6 +137,8 @@ bool CRemoteDlg::initialise() {
     connect(m_systemSelector, &QComboBox::currentIndexChanged, this,
             [this] { m_controller->fillNumberSelector(); });
     m_systemSelector->setFocus();
+    showFocusFromTheStart(*this);
+    keepWindowStateNormal(*this, false);
     return open;
 }
 

@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "text_convert_win.hpp"
 #include "version.hpp"
+#include "whole_paste.hpp"
 
 namespace tavik::win32 {
 namespace {
@@ -78,6 +79,11 @@ BOOL CRemoteDlg::initialise() {
     m_systems.bind(GetDlgItem(m_dialog, IDC_SYSTEM));
     m_numbers.bind(GetDlgItem(m_dialog, IDC_NUMBER));
     m_commandField = GetDlgItem(m_dialog, IDC_COMMAND);
+    COMBOBOXINFO field{};
+    field.cbSize = sizeof field;
+    if (GetComboBoxInfo(m_commandField, &field)) {
+        refusePartialPastes(field.hwndItem);
+    }
     m_log.bind(m_dialog, GetDlgItem(m_dialog, IDC_LOG));
     addAboutItem();
     SendMessageW(m_dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
