@@ -47,7 +47,9 @@ int main(int argc, char** argv) {
     const int sends = argc > 1 ? std::atoi(argv[1]) : 100;
     const int clients = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     tavik::test::FakeHidBackend backend;
-    backend.plug({"/dev/hidraw0"});
+    tavik::test::FakeHidBackend::Device transmitter;
+    transmitter.path = "/dev/hidraw0";
+    backend.plug(transmitter);
     TimedLog log;
     const std::string token = "00112233445566778899aabbccddeeff";
     // Limits above the load, so that only the path is timed, not the refusals.
