@@ -19,7 +19,6 @@
 #include <atomic>
 #include <thread>
 
-
 #include "about_dialog.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
@@ -302,8 +301,9 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     EXPECT_EQ(systems(), R"([{"letter":"T","name":"TOEI システム","numbers":[3]}])");
     numbers()->setCurrentIndex(4);
     EXPECT_EQ(systems(), R"([{"letter":"T","name":"TOEI システム","numbers":[5]}])");
-    EXPECT_NE(box->findChild<QLabel*>(QStringLiteral("phoneSystem"))->text().indexOf(
-                  QStringLiteral("TOEI システム 5")),
+    EXPECT_NE(box->findChild<QLabel*>(QStringLiteral("phoneSystem"))
+                  ->text()
+                  .indexOf(QStringLiteral("TOEI システム 5")),
               -1);
     box->findChild<QCheckBox*>(QStringLiteral("everySystem"))->click();
     EXPECT_EQ(systems().substr(0, 2), "[{");
@@ -339,7 +339,8 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     }
     EXPECT_FALSE(dialog->servingPhones());
     EXPECT_EQ(lines().back(), "スマホからの操作の受付を終了しました。");
-    EXPECT_EQ(test::httpRequest(url.port(), "GET", "/").status, -1) << "nothing listens once stopped";
+    EXPECT_EQ(test::httpRequest(url.port(), "GET", "/").status, -1)
+        << "nothing listens once stopped";
 }
 
 TEST_F(DialogTest, ALineFromAnotherThreadLandsAfterTheEarlierOnes) {
