@@ -8,7 +8,7 @@
 #include "control_ids.hpp"
 #include "control_property.hpp"
 #include "dialog_units.hpp"
-#include "fixed_window.hpp"
+#include "minimised_dialog.hpp"
 #include "version.hpp"
 
 namespace tavik::ui {
@@ -21,7 +21,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setFont(aboutDialogFont());
     const DialogUnits du(font());
     setFixedSize(du.size(217, 55));
-    keepWindowStateNormal(*this, true);
+    closeWhenMinimised(*this);
 
     // The icon at its place, sized to the icon; the name and version beside it, on its middle.
     auto* icon = new QLabel(this);

@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "fixed_window.hpp"
+#include "minimised_dialog.hpp"
 #include "qr_code.hpp"
 #include "qr_code_view.hpp"
 
@@ -23,7 +23,7 @@ PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::str
     setWindowTitle(QStringLiteral("スマホで操作"));
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    keepWindowStateNormal(*this, true);  // closing only hides it; serving goes on
+    closeWhenMinimised(*this);  // closing only hides it; serving goes on
 
     auto* hint = new QLabel(
         QStringLiteral("同じ Wi-Fi につないだスマホのカメラで読み取ってください。"), this);

@@ -17,7 +17,6 @@
 #include "control_property.hpp"
 #include "dialog_units.hpp"
 #include "drop_down_list.hpp"
-#include "fixed_window.hpp"
 #include "focus_cue.hpp"
 #include "log_list.hpp"
 #include "log_list_view.hpp"
@@ -137,7 +136,6 @@ bool CRemoteDlg::initialise() {
             [this] { m_controller->fillNumberSelector(); });
     m_systemSelector->setFocus();
     showFocusFromTheStart(*this);
-    keepWindowStateNormal(*this, false);
     return open;
 }
 
