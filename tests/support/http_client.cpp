@@ -45,7 +45,7 @@ HttpReply httpRequest(int port, const std::string& method, const std::string& ta
     bool host = false;
     bool framed = false;
     for (const auto& [name, value] : headers) {
-        text += name + ": " + value + "\r\n";
+        text.append(name).append(": ").append(value).append("\r\n");
         host = host || sameName(name, "Host");
         framed = framed || sameName(name, "Transfer-Encoding");
     }
