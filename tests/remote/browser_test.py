@@ -64,6 +64,11 @@ def open_page(url, systems):
     wait.until(lambda d: len(Select(find('#system')).options) == systems)
 
 
+def hold_stop(seconds):
+    ActionChains(driver).click_and_hold(find('[data-function="SP"]')).pause(seconds) \
+        .release().perform()
+
+
 def record_results():
     """From now on, the status line and the log lines each time the status line changes."""
     driver.execute_script("""
@@ -114,16 +119,17 @@ try:
         viewport(width, height)
         small = driver.execute_script("""
             return [...document.querySelectorAll('button, select, input')].flatMap((e) => {
+              if (e.disabled) { return []; }
               const r = e.getBoundingClientRect();
               return r.width >= 44 && r.height >= 44 ? [] :
                   [`${e.id || e.dataset.key || e.dataset.function} ${r.width}x${r.height}`];
             });""")
         assert not small, (width, height, small)
 
-    # Stop: a short tap says how, a long press sends.
-    find('[data-function="SP"]').click()
+    # Stop: a press shorter than 0.8 s says how, a long one sends.
+    hold_stop(0.4)
     assert status() == '演奏中止は 0.8 秒ほど長押ししてください。', status()
-    ActionChains(driver).click_and_hold(find('[data-function="SP"]')).pause(1).release().perform()
+    hold_stop(1)
     wait.until(lambda d: 'tavik T3 SP' in find('#lines').text)
     assert server.sent.count('tavik T3 SP') == 1, server.sent
 
@@ -156,8 +162,30 @@ try:
         [NO_TRANSMITTER + (f'あと{8 - i}件' if i < 8 else ''),
          ['デバイスが見付かりません。', f'tavik T3 {c}']] for i, c in enumerate(sent)], results
 
-    # The same without the slow network passes 5 sends a second: the server refuses one, and the
-    # page says so and drops what waited behind it.
+    # A server fixed to one system lists only it: the page takes its name for the title, and
+    # the selectors hold it alone and cannot change. (Narrowed in the page until serve can fix
+    # a system itself.)
+    narrowing = driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': """
+        const fetchAll = window.fetch;
+        window.fetch = async (path, options) => {
+          const answer = await fetchAll(path, options);
+          if (path !== '/api/systems') { return answer; }
+          const toei = (await answer.json()).find((s) => s.letter === 'T');
+          return new Response(JSON.stringify([Object.assign(toei, {numbers: [3]})]));
+        };"""})
+    open_page(server.link.split('#')[0], 1)
+    assert find('h1').text == 'TOEI システム 3', find('h1').text
+    for selector, entry in (('#system', 'TOEI システム'), ('#number', '3')):
+        entries = [o.text for o in Select(find(selector)).options]
+        assert not find(selector).is_enabled() and entries == [entry], (selector, entries)
+    find('[data-key="7"]').click()
+    find('#send').click()
+    wait.until(lambda d: 'tavik T3 7' in find('#lines').text)
+    driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument', narrowing)
+    open_page(server.link.split('#')[0], 18)
+
+    # Taps without the slow network pass 5 sends a second: the server refuses one, and the page
+    # says so and drops what waited behind it.
     driver.execute_cdp_cmd('Network.disable', {})
     before = len(server.sent)
     driver.execute_script("""
