@@ -32,7 +32,7 @@ const TEXT = {
   notSent: (what) => `${spaced(what).trimStart()}を送れませんでした。`,
   dropped: (count) => `待っていた ${count} 件も送っていません。`,
   waiting: (count) => `あと${count}件`,
-  full: `送信待ちが ${MAX_WAITING} 件あります。少し待ってから押してください。`,
+  full: '送信待ちがいっぱいです。少し待ってから押してください。',
   empty: '曲番号を入れてから SEND を押してください。',
   hold: '演奏中止は 0.8 秒ほど長押ししてください。',
 };

@@ -20,7 +20,7 @@ from selenium.webdriver.support.ui import Select, WebDriverWait
 CLI = sys.argv[1]
 SCREENSHOT = sys.argv[2] if len(sys.argv) > 2 else None
 NO_TRANSMITTER = '送信機がつながっていません。幹事に知らせてください。'
-FULL = '送信待ちが 8 件あります。少し待ってから押してください。'
+FULL = '送信待ちがいっぱいです。少し待ってから押してください。'
 
 
 class Server:
