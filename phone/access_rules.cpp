@@ -7,7 +7,7 @@
 
 #include "local_network.hpp"
 
-namespace tavik::remote {
+namespace tavik::phone {
 namespace {
 
 std::string lowered(std::string_view text) {
@@ -17,20 +17,35 @@ std::string lowered(std::string_view text) {
     return out;
 }
 
-// The host without its port and, for IPv6, without the brackets; empty when malformed.
-std::string_view hostPart(std::string_view host) {
+struct HostParts {
+    std::string_view name;  // without the brackets of IPv6; empty when malformed
+    std::string_view port;  // the digits after the colon; empty when there is none
+    bool hasPort = false;
+};
+
+HostParts hostParts(std::string_view host) {
+    std::string_view rest;
+    HostParts parts;
     if (!host.empty() && host.front() == '[') {
         const auto close = host.find(']');
         if (close == std::string_view::npos) {
             return {};
         }
-        const std::string_view rest = host.substr(close + 1);
-        if (!rest.empty() && rest.front() != ':') {
+        parts.name = host.substr(1, close - 1);
+        rest = host.substr(close + 1);
+    } else {
+        const auto colon = host.find(':');
+        parts.name = host.substr(0, colon);
+        rest = colon == std::string_view::npos ? std::string_view() : host.substr(colon);
+    }
+    if (!rest.empty()) {
+        if (rest.front() != ':') {
             return {};
         }
-        return host.substr(1, close - 1);
+        parts.hasPort = true;
+        parts.port = rest.substr(1);
     }
-    return host.substr(0, host.find(':'));
+    return parts;
 }
 
 }  // namespace
@@ -54,9 +69,12 @@ HostCheck HostCheck::forThisMachine() {
     return HostCheck(std::move(names));
 }
 
-bool HostCheck::allows(std::string_view host) const {
-    const std::string name = lowered(hostPart(host));
-    return !name.empty() && std::find(m_names.begin(), m_names.end(), name) != m_names.end();
+bool HostCheck::allows(std::string_view host, int port) const {
+    const HostParts parts = hostParts(host);
+    const std::string name = lowered(parts.name);
+    const bool portMatches = parts.hasPort ? parts.port == std::to_string(port) : port == 80;
+    return portMatches && !name.empty() &&
+           std::find(m_names.begin(), m_names.end(), name) != m_names.end();
 }
 
 bool originAllowed(std::string_view origin, std::string_view host) {
@@ -92,4 +110,4 @@ void WrongTokenThrottle::recordFailure(const std::string& address, Clock::time_p
     ++failures.count;
 }
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone

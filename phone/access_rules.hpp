@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tavik::remote {
+namespace tavik::phone {
 
 // The names a request may give in its Host header. Anything else means that a page of another
 // site reached us through a name that was made to point here (DNS rebinding).
@@ -20,8 +20,9 @@ class HostCheck {
     // This machine's IP addresses, its host name and that name under .local.
     static HostCheck forThisMachine();
 
-    // `host` as the header gives it: name, IPv4 or [IPv6], with an optional :port.
-    bool allows(std::string_view host) const;
+    // `host` as the header gives it: name, IPv4 or [IPv6], with an optional :port, which must
+    // be `port` (none means 80).
+    bool allows(std::string_view host, int port) const;
 
   private:
     std::vector<std::string> m_names;
@@ -52,4 +53,4 @@ class WrongTokenThrottle {
     std::map<std::string, Failures> m_failures;
 };
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tavik::remote {
+namespace tavik::phone {
 
 // The secret that lets a phone send: 128 bits from the operating system, as 32 lower-case hex
 // digits. It travels only in the URL's fragment and in the Authorization header.
@@ -23,4 +23,4 @@ TokenResult loadOrCreateTokenFile(const std::string& path);
 // much of it was right.
 bool tokensEqual(std::string_view a, std::string_view b);
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone

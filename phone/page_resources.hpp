@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace tavik::remote {
+namespace tavik::phone {
 
 // The phone's page, built into the program: no file on disk, nothing from elsewhere.
 struct PageResource {
@@ -15,4 +15,4 @@ struct PageResource {
 // The resource at `path` ("/" is the page itself), or nullptr.
 const PageResource* pageResource(std::string_view path);
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone

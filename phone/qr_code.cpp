@@ -4,7 +4,7 @@
 #include <qrcodegen.hpp>
 #include <stdexcept>
 
-namespace tavik::remote {
+namespace tavik::phone {
 namespace {
 
 constexpr int kQuietZone = 4;  // modules of light border that scanners need
@@ -55,4 +55,4 @@ std::string qrHalfBlocks(const QrMatrix& matrix, bool colours) {
     return out;
 }
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone

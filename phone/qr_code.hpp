@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tavik::remote {
+namespace tavik::phone {
 
 // A QR code's modules, row by row; the terminal and the window draw the same one.
 struct QrMatrix {
@@ -26,4 +26,4 @@ QrMatrix qrMatrix(std::string_view text);
 // `colours` ANSI escapes make it so on any terminal.
 std::string qrHalfBlocks(const QrMatrix& matrix, bool colours);
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone

@@ -3,7 +3,7 @@
 
 #include <utility>
 
-namespace tavik::remote {
+namespace tavik::phone {
 
 void SendQueue::setOnQueued(std::function<void()> onQueued) {
     std::lock_guard lock(m_mutex);
@@ -52,6 +52,14 @@ std::optional<SendQueue::Pending> SendQueue::takeNext() {
 }
 
 void SendQueue::runPending(SendSession& session) {
+    bool lost = false;
+    {
+        std::lock_guard lock(m_mutex);
+        std::swap(lost, m_lost);
+    }
+    if (lost) {
+        session.releaseLostConnection();
+    }
     while (auto next = takeNext()) {
         next->result.set_value(session.send(next->system, next->command));
     }
@@ -60,13 +68,21 @@ void SendQueue::runPending(SendSession& session) {
 bool SendQueue::waitAndRun(SendSession& session) {
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_closed || !m_pending.empty(); });
+        m_changed.wait(lock, [this] { return m_closed || m_lost || !m_pending.empty(); });
         if (m_closed) {
             return false;
         }
     }
     runPending(session);
     return true;
+}
+
+void SendQueue::connectionLost() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_lost = true;
+    }
+    m_changed.notify_all();
 }
 
 void SendQueue::close() {
@@ -87,4 +103,4 @@ std::size_t SendQueue::waiting() const {
     return m_pending.size();
 }
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone

@@ -13,7 +13,7 @@
 
 #include "send_session.hpp"
 
-namespace tavik::remote {
+namespace tavik::phone {
 
 // Sends that arrive on the server's threads, handed one at a time, in arrival order, to the
 // thread that owns the send session. Thread-safe.
@@ -40,10 +40,15 @@ class SendQueue {
     // From any thread. Refused beyond the limits or once closed.
     Ticket submit(std::string system, std::string command);
 
-    // The owner's thread: runs the sends waiting now, oldest first.
+    // The owner's thread: closes a lost connection's remains when connectionLost was called,
+    // then runs the sends waiting now, oldest first.
     void runPending(SendSession& session);
-    // The owner's thread: waits for a send or for close(), runs what waits; false once closed.
+    // The owner's thread: waits for a send, a lost connection or close(), handles what waits;
+    // false once closed.
     bool waitAndRun(SendSession& session);
+
+    // From any thread (the link's reader): the session's connection was lost.
+    void connectionLost();
 
     // From any thread: accepts nothing more and wakes waitAndRun. A send in progress finishes;
     // those still waiting are not begun and their results stay empty.
@@ -67,6 +72,7 @@ class SendQueue {
     std::deque<std::chrono::steady_clock::time_point> m_accepted;  // within the last second
     std::function<void()> m_onQueued;
     bool m_closed = false;
+    bool m_lost = false;
 };
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone

@@ -7,7 +7,7 @@ TAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 tavik_packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                 libcli11-dev libhidapi-dev qt6-base-dev python3 groff-base
-                libcpp-httplib-dev nlohmann-json3-dev libqrcodegencpp-dev
+                libboost1.81-dev nlohmann-json3-dev libqrcodegencpp-dev
                 zbar-tools chromium chromium-driver python3-selenium)
 
 tavik_install_missing() {

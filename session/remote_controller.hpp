@@ -34,11 +34,14 @@ class RemoteController {
     // True after a preset command that encoded but did not reach the transmitter.
     bool presetNotDelivered() const { return m_presetNotDelivered; }
 
+    // The selected system (-1: none) and number (-1: none, or the system has no numbers); the
+    // phones' box follows them.
+    SystemId currentSystemId() const;
+    std::int32_t currentSystemNumber() const;
+
   private:
     void fillSystemSelector(const std::string& presetLetter);
     void applyPresetNumber(const std::string& presetNumber);
-    SystemId currentSystemId() const;
-    std::int32_t currentSystemNumber() const;
 
     RemoteView& m_view;
     SendSession& m_session;

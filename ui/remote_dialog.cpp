@@ -10,16 +10,16 @@
 
 #include "about_dialog.hpp"
 #include "about_menu.hpp"
-#include "access_token.hpp"
+#include "catalogue.hpp"
 #include "app_icon.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
 #include "dialog_units.hpp"
 #include "drop_down_list.hpp"
 #include "log_list.hpp"
-#include "phone_remote.hpp"
+#include "phone_messages.hpp"
 #include "phone_remote_dialog.hpp"
-#include "remote_messages.hpp"
+#include "phone_service.hpp"
 
 namespace tavik::ui {
 namespace {
@@ -61,8 +61,8 @@ CRemoteDlg::CRemoteDlg(HidBackend& backend, DeviceLink::Options linkOptions)
 
 CRemoteDlg::~CRemoteDlg() {
     // The server's threads end before the window they post to; the reader before its log.
-    if (m_phoneRemote) {
-        m_phoneRemote->stop();
+    if (m_phones) {
+        m_phones->stop(*m_session);
     }
     m_session.reset();
 }
@@ -170,37 +170,69 @@ QWidget* CRemoteDlg::control(int id) const {
 }
 
 void CRemoteDlg::openPhoneRemote() {
-    if (!m_phoneRemote) {
-        const remote::TokenResult token = remote::newAccessToken();
-        auto phones = std::make_unique<remote::PhoneRemote>(
-            remote::PhoneRemote::Options{"0.0.0.0", remote::kDefaultPort, token.token, true});
-        std::string error = token.error;
-        if (token.token.empty() || !phones->start(error)) {
-            m_log->appendLog(std::string(remote::messages::kCannotServe) + "(" + error + ")。");
+    if (!m_phones) {
+        phone::PhoneService::Options options;
+        options.anyPortWhenTaken = true;
+        auto phones = std::make_unique<phone::PhoneService>(options);
+        std::string error;
+        if (!phones->start(*m_session, error)) {
+            m_log->appendLog(std::string(phone::messages::kCannotServe) + "(" + error + ")。");
             return;
         }
         // A phone's send runs here, on the window's thread, like a click on SEND.
-        phones->queue().setOnQueued([this] {
+        phones->setOnQueued([this] {
             QMetaObject::invokeMethod(
                 this,
                 [this] {
-                    if (m_phoneRemote) {
-                        m_phoneRemote->queue().runPending(*m_session);
+                    if (m_phones) {
+                        m_phones->runPending(*m_session);
                     }
                 },
                 Qt::QueuedConnection);
         });
-        m_phoneRemote = std::move(phones);
-        m_session->setGap(kStreamGap);
-        m_log->appendLog(remote::messages::kServingStarted);
+        m_phones = std::move(phones);
+        m_phonesFollowSelectors = true;
+        followSelectors();
+        for (QComboBox* selector : {m_systemSelector, m_numberSelector}) {
+            m_selectorWatches.push_back(connect(selector, &QComboBox::currentIndexChanged, this,
+                                                [this] { followSelectors(); }));
+        }
+        m_log->appendLog(phone::messages::kServingStarted);
     }
     if (!m_phoneDialog) {
-        m_phoneDialog =
-            new PhoneRemoteDialog(this, m_phoneRemote->urls(), [this] { stopPhoneRemote(); });
+        m_phoneDialog = new PhoneRemoteDialog(
+            this, m_phones->urls(), [this] { stopPhoneRemote(); },
+            [this](bool everySystem) {
+                m_phonesFollowSelectors = !everySystem;
+                followSelectors();
+            });
+        m_phoneDialog->setSystemText(m_phonesSystemText, !m_phonesFollowSelectors);
+        m_phoneDialog->placeBeside(*this);
     }
     m_phoneDialog->show();
     m_phoneDialog->raise();
     m_phoneDialog->activateWindow();
+}
+
+void CRemoteDlg::followSelectors() {
+    if (!m_phones) {
+        return;
+    }
+    const SystemId system = m_controller->currentSystemId();
+    std::optional<SystemSelection> fixed;
+    if (m_phonesFollowSelectors && system >= 0) {
+        fixed = SystemSelection{SelectionError::kNone, system, m_controller->currentSystemNumber()};
+        const MakerEntry& row = catalogueEntry(system);
+        m_phonesSystemText = QString::fromUtf8(row.displayName.data(),
+                                               static_cast<qsizetype>(row.displayName.size()));
+        if (fixed->number >= 0) {
+            m_phonesSystemText += QLatin1Char(' ') + QString::number(fixed->number);
+        }
+    }
+    m_phones->fixSystem(fixed);
+    if (m_phoneDialog) {
+        m_phoneDialog->setSystemText(m_phonesSystemText, !fixed.has_value());
+    }
 }
 
 void CRemoteDlg::stopPhoneRemote() {
@@ -208,13 +240,16 @@ void CRemoteDlg::stopPhoneRemote() {
         m_phoneDialog->hide();
         m_phoneDialog->deleteLater();
     }
-    if (!m_phoneRemote) {
+    if (!m_phones) {
         return;
     }
-    m_phoneRemote->stop();
-    m_phoneRemote.reset();
-    m_session->setGap(std::chrono::milliseconds(0));
-    m_log->appendLog(remote::messages::kServingStopped);
+    for (const QMetaObject::Connection& watch : m_selectorWatches) {
+        disconnect(watch);
+    }
+    m_selectorWatches.clear();
+    m_phones->stop(*m_session);
+    m_phones.reset();
+    m_log->appendLog(phone::messages::kServingStopped);
 }
 
 void CRemoteDlg::closeEvent(QCloseEvent* event) {

@@ -18,13 +18,13 @@
 #include <atomic>
 #include <thread>
 
-#include <httplib.h>
 
 #include "about_dialog.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
 #include "dialog_units.hpp"
 #include "support/fake_hid_backend.hpp"
+#include "support/http_client.hpp"
 #include "support/process.hpp"
 
 namespace tavik::ui {
@@ -291,10 +291,7 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
 
     std::atomic<int> status{0};
     std::thread phone([&] {
-        httplib::Client client("127.0.0.1", url.port());
-        const auto result = client.Post("/api/send", {{"Authorization", "Bearer " + token}},
-                                        R"({"system":"T3","command":"12"})", "application/json");
-        status = result ? result->status : -1;
+        status = test::postSend(url.port(), token, R"({"system":"T3","command":"12"})").status;
     });
     while (status.load() == 0) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -310,8 +307,7 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     box->findChild<QPushButton*>(QStringLiteral("stopServing"))->click();
     EXPECT_FALSE(dialog->servingPhones());
     EXPECT_EQ(lines().back(), "スマホからの操作の受付を終了しました。");
-    httplib::Client client("127.0.0.1", url.port());
-    EXPECT_FALSE(client.Get("/")) << "nothing listens once stopped";
+    EXPECT_EQ(test::httpRequest(url.port(), "GET", "/").status, -1) << "nothing listens once stopped";
 }
 
 TEST_F(DialogTest, ALineFromAnotherThreadLandsAfterTheEarlierOnes) {

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The web remote in-process, over the fake transmitter: the API, every access rule, the limits
-// and the order of sends.
+// The phone service in-process, over the fake transmitter: the API, every access rule, the
+// limits and the order of sends.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,17 +18,20 @@
 #include <vector>
 
 #include "cli_app.hpp"
-#include "remote_server.hpp"
+#include "phone_server.hpp"
 #include "send_queue.hpp"
 #include "send_session.hpp"
 #include "support/fake_hid_backend.hpp"
+#include "support/http_client.hpp"
 #include "support/recording_log.hpp"
 
-namespace tavik::remote {
+namespace tavik::phone {
 namespace {
 
 using namespace std::chrono_literals;
 using test::FakeHidBackend;
+using test::HttpHeaders;
+using test::HttpReply;
 
 constexpr char kToken[] = "00112233445566778899aabbccddeeff";
 constexpr char kDevice[] = "/dev/hidraw0";
@@ -43,7 +45,7 @@ class Served {
         if (transmitter) {
             backend.plug({kDevice});
         }
-        server = std::make_unique<RemoteServer>(m_queue, std::move(options));
+        server = std::make_unique<PhoneServer>(m_queue, std::move(options));
         std::string error;
         EXPECT_TRUE(server->start(error)) << error;
     }
@@ -75,130 +77,148 @@ class Served {
         });
     }
 
-    httplib::Client client() const {
-        httplib::Client c("127.0.0.1", server->port());
-        c.set_read_timeout(10, 0);
-        return c;
+    HttpReply get(const std::string& path, const HttpHeaders& headers = {}) const {
+        return test::httpRequest(server->port(), "GET", path, headers);
     }
 
-    httplib::Result send(const std::string& body, const std::string& token = kToken) const {
-        return client().Post("/api/send", {{"Authorization", "Bearer " + token}}, body,
-                             "application/json");
+    HttpReply send(const std::string& body, const std::string& token = kToken) const {
+        return test::postSend(server->port(), token, body);
     }
 
     SendQueue& queue() { return m_queue; }
 
     FakeHidBackend backend;
     test::RecordingLog log;
-    std::unique_ptr<RemoteServer> server;
+    std::unique_ptr<PhoneServer> server;
 
   private:
     SendQueue m_queue;
     std::thread m_owner;
 };
 
-int statusOf(const httplib::Result& result) {
-    return result ? result->status : -1;
-}
-
 std::string sendBody(const std::string& system, const std::string& command) {
     return nlohmann::json{{"system", system}, {"command", command}}.dump();
 }
 
 // Forty headers of 1,000 bytes: more than any request of the page's needs.
-httplib::Headers bulkyHeaders() {
-    httplib::Headers headers;
+HttpHeaders bulkyHeaders() {
+    HttpHeaders headers;
     for (int i = 0; i < 40; ++i) {
-        headers.emplace("X-Filler-" + std::to_string(i), std::string(1000, 'a'));
+        headers.emplace_back("X-Filler-" + std::to_string(i), std::string(1000, 'a'));
     }
     return headers;
 }
 
-TEST(RemoteServer, AnswersEachRequestAsTheRulesSay) {
+// `body` in chunks of 100 bytes, as Transfer-Encoding: chunked frames it.
+std::string chunked(const std::string& body) {
+    std::string out;
+    for (std::size_t at = 0; at < body.size(); at += 100) {
+        const std::string chunk = body.substr(at, 100);
+        char size[8];
+        std::snprintf(size, sizeof size, "%zx", chunk.size());
+        out += std::string(size) + "\r\n" + chunk + "\r\n";
+    }
+    return out + "0\r\n\r\n";
+}
+
+TEST(PhoneServer, AnswersEachRequestAsTheRulesSay) {
     const std::string bearer = std::string("Bearer ") + kToken;
+    const std::string json = "application/json";
+    const std::string bigBody = sendBody("T3", std::string(1100, '1'));
+    // "{port}" in a Host or Origin stands for the port served on.
     const struct {
         const char* what;
         const char* method;
         const char* path;
-        httplib::Headers headers;
+        HttpHeaders headers;
         std::string body;
-        const char* contentType;
         int status;
         const char* inBody;
     } rows[] = {
         // clang-format off
-        {"page", "GET", "/", {}, "", "", 200, "<html lang=\"ja\">"},
-        {"script", "GET", "/app.js", {}, "", "", 200, "Bearer"},
-        {"style", "GET", "/style.css", {}, "", "", 200, "keypad"},
-        {"unknown path", "GET", "/etc/passwd", {}, "", "", 404, "見付かりません"},
-        {"catalogue", "GET", "/api/systems", {{"Authorization", bearer}}, "", "", 200,
+        {"page", "GET", "/", {}, "", 200, "<html lang=\"ja\">"},
+        {"script", "GET", "/app.js", {}, "", 200, "Bearer"},
+        {"style", "GET", "/style.css", {}, "", 200, "keypad"},
+        {"icon", "GET", "/favicon.ico", {}, "", 200, ""},
+        {"unknown path", "GET", "/etc/passwd", {}, "", 404, "見付かりません"},
+        {"catalogue", "GET", "/api/systems", {{"Authorization", bearer}}, "", 200,
          R"({"letter":"T","name":"TOEI システム","numbers":[1,2,3,4,5,6,7,8]})"},
-        {"no token", "GET", "/api/systems", {}, "", "", 401, "リンクが違います"},
-        {"wrong token", "GET", "/api/systems", {{"Authorization", "Bearer 00"}}, "", "", 401,
+        {"no token", "GET", "/api/systems", {}, "", 401, "リンクが違います"},
+        {"wrong token", "GET", "/api/systems", {{"Authorization", "Bearer 00"}}, "", 401,
          "リンクが違います"},
-        {"token without scheme", "GET", "/api/systems", {{"Authorization", kToken}}, "", "", 401,
-         ""},
-        {"send", "POST", "/api/send", {{"Authorization", bearer}}, sendBody("T3", "12"),
-         "application/json", 200,
+        {"token without scheme", "GET", "/api/systems", {{"Authorization", kToken}}, "", 401, ""},
+        {"two tokens", "GET", "/api/systems", {{"Authorization", bearer}, {"Authorization", bearer}},
+         "", 400, "要求が正しくありません"},
+        {"send", "POST", "/api/send", {{"Authorization", bearer}, {"Content-Type", json}},
+         sendBody("T3", "12"), 200,
          R"("delivered":true,"lines":["デバイスが見付かりました(Rev.0100)。","tavik T3 12"])"},
-        {"unknown system", "POST", "/api/send", {{"Authorization", bearer}}, sendBody("Y", "12"),
-         "application/json; charset=utf-8", 400, R"({"error":"システム指定が間違っています。"})"},
-        {"NUL in command", "POST", "/api/send", {{"Authorization", bearer}},
-         sendBody("T3", std::string("1\0" "2", 3)), "application/json", 400, "曲番号が間違っているか"},
-        {"send without token", "POST", "/api/send", {}, sendBody("T3", "12"), "application/json",
+        {"unknown system", "POST", "/api/send",
+         {{"Authorization", bearer}, {"Content-Type", "application/json; charset=utf-8"}},
+         sendBody("Y", "12"), 400, R"({"error":"システム指定が間違っています。"})"},
+        {"NUL in command", "POST", "/api/send", {{"Authorization", bearer}, {"Content-Type", json}},
+         sendBody("T3", std::string("1\0" "2", 3)), 400, "曲番号が間違っているか"},
+        {"send without token", "POST", "/api/send", {{"Content-Type", json}}, sendBody("T3", "12"),
          401, ""},
-        {"not JSON", "POST", "/api/send", {{"Authorization", bearer}}, "{\"system\":",
-         "application/json", 400, "要求が正しくありません"},
-        {"number for text", "POST", "/api/send", {{"Authorization", bearer}},
-         R"({"system":"T3","command":12})", "application/json", 400, ""},
-        {"extra field", "POST", "/api/send", {{"Authorization", bearer}},
-         R"({"system":"T3","command":"12","x":1})", "application/json", 400, ""},
-        {"form post", "POST", "/api/send", {{"Authorization", bearer}}, "system=T3",
-         "application/x-www-form-urlencoded", 415, ""},
-        {"body over 1 KiB", "POST", "/api/send", {{"Authorization", bearer}},
-         sendBody("T3", std::string(1100, '1')), "application/json", 413, ""},
-        {"PUT", "PUT", "/api/send", {{"Authorization", bearer}}, "{}", "application/json", 405, ""},
-        {"DELETE", "DELETE", "/", {}, "", "", 405, ""},
-        {"POST to the page", "POST", "/", {}, "{}", "application/json", 405, ""},
-        {"rebound host name", "GET", "/", {{"Host", "evil.example:8462"}}, "", "", 403,
+        {"not JSON", "POST", "/api/send", {{"Authorization", bearer}, {"Content-Type", json}},
+         "{\"system\":", 400, "要求が正しくありません"},
+        {"number for text", "POST", "/api/send", {{"Authorization", bearer}, {"Content-Type", json}},
+         R"({"system":"T3","command":12})", 400, ""},
+        {"extra field", "POST", "/api/send", {{"Authorization", bearer}, {"Content-Type", json}},
+         R"({"system":"T3","command":"12","x":1})", 400, ""},
+        {"form post", "POST", "/api/send",
+         {{"Authorization", bearer}, {"Content-Type", "application/x-www-form-urlencoded"}},
+         "system=T3", 415, ""},
+        {"body over 1 KiB", "POST", "/api/send", {{"Authorization", bearer}, {"Content-Type", json}},
+         bigBody, 413, ""},
+        {"chunked body over 1 KiB", "POST", "/api/send",
+         {{"Authorization", bearer}, {"Content-Type", json}, {"Transfer-Encoding", "chunked"}},
+         chunked(bigBody), 413, ""},
+        {"two lengths", "POST", "/api/send",
+         {{"Authorization", bearer}, {"Content-Type", json}, {"Content-Length", "2"},
+          {"Content-Length", "2"}}, "{}", 400, ""},
+        {"PUT", "PUT", "/api/send", {{"Authorization", bearer}, {"Content-Type", json}}, "{}", 405,
+         ""},
+        {"DELETE", "DELETE", "/", {}, "", 405, ""},
+        {"POST to the page", "POST", "/", {{"Content-Type", json}}, "{}", 405, ""},
+        {"rebound host name", "GET", "/", {{"Host", "evil.example:{port}"}}, "", 403,
          "操作できません"},
-        {"host name", "GET", "/", {{"Host", "KARAOKE-PC:8462"}}, "", "", 200, ""},
-        {"localhost", "GET", "/", {{"Host", "localhost:8462"}}, "", "", 200, ""},
+        {"host name", "GET", "/", {{"Host", "KARAOKE-PC:{port}"}}, "", 200, ""},
+        {"localhost", "GET", "/", {{"Host", "localhost:{port}"}}, "", 200, ""},
+        {"another port", "GET", "/", {{"Host", "127.0.0.1:1"}}, "", 403, ""},
+        {"no port", "GET", "/", {{"Host", "127.0.0.1"}}, "", 403, ""},
+        {"two hosts", "GET", "/",
+         {{"Host", "127.0.0.1:{port}"}, {"Host", "evil.example:{port}"}}, "", 400, ""},
         {"foreign origin", "POST", "/api/send",
-         {{"Authorization", bearer}, {"Origin", "http://evil.example"}}, sendBody("T3", "12"),
-         "application/json", 403, ""},
-        {"null origin", "GET", "/api/systems", {{"Authorization", bearer}, {"Origin", "null"}},
-         "", "", 403, ""},
-        {"40 KB of headers", "GET", "/", bulkyHeaders(), "", "", 400, ""},
+         {{"Authorization", bearer}, {"Content-Type", json}, {"Origin", "http://evil.example"}},
+         sendBody("T3", "12"), 403, ""},
+        {"two origins", "GET", "/api/systems",
+         {{"Authorization", bearer}, {"Origin", "http://127.0.0.1:{port}"},
+          {"Origin", "http://127.0.0.1:{port}"}}, "", 400, ""},
+        {"null origin", "GET", "/api/systems", {{"Authorization", bearer}, {"Origin", "null"}}, "",
+         403, ""},
+        {"40 KB of headers", "GET", "/", bulkyHeaders(), "", 400, ""},
         // clang-format on
     };
     Served served;
     served.runOwner();
+    const std::string port = std::to_string(served.server->port());
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        httplib::Headers headers = row.headers;
-        if (headers.find("Host") == headers.end()) {
-            headers.emplace("Host", "127.0.0.1:" + std::to_string(served.server->port()));
+        HttpHeaders headers = row.headers;
+        for (auto& [name, value] : headers) {
+            if (const auto at = value.find("{port}"); at != std::string::npos) {
+                value.replace(at, 6, port);
+            }
         }
-        httplib::Request request;
-        request.method = row.method;
-        request.path = row.path;
-        request.headers = headers;
-        request.body = row.body;
-        if (*row.contentType != '\0') {
-            request.set_header("Content-Type", row.contentType);
-        }
-        auto client = served.client();
-        httplib::Response response;
-        httplib::Error error = httplib::Error::Success;
-        ASSERT_TRUE(client.send(request, response, error)) << httplib::to_string(error);
-        EXPECT_EQ(response.status, row.status);
-        EXPECT_NE(response.body.find(row.inBody), std::string::npos) << response.body;
-        EXPECT_EQ(response.get_header_value("Cache-Control"), "no-store");
-        EXPECT_EQ(response.get_header_value("X-Content-Type-Options"), "nosniff");
-        EXPECT_NE(response.get_header_value("Content-Security-Policy").find("default-src 'none'"),
+        const HttpReply reply =
+            test::httpRequest(served.server->port(), row.method, row.path, headers, row.body);
+        EXPECT_EQ(reply.status, row.status);
+        EXPECT_NE(reply.body.find(row.inBody), std::string::npos) << reply.body;
+        EXPECT_EQ(reply.header("Cache-Control"), "no-store");
+        EXPECT_EQ(reply.header("X-Content-Type-Options"), "nosniff");
+        EXPECT_NE(reply.header("Content-Security-Policy").find("default-src 'none'"),
                   std::string::npos);
-        EXPECT_FALSE(response.has_header("Access-Control-Allow-Origin"));
+        EXPECT_FALSE(reply.has("Access-Control-Allow-Origin"));
     }
     // Only the one send that encoded reached the transmitter (one report); no line has the token.
     EXPECT_EQ(served.backend.writes(kDevice).size(), 1U);
@@ -207,27 +227,74 @@ TEST(RemoteServer, AnswersEachRequestAsTheRulesSay) {
     }
 }
 
-TEST(RemoteServer, SlowsDownWrongTokensFromOneAddress) {
-    Served served;
-    for (int i = 0; i < WrongTokenThrottle::kMaxFailures; ++i) {
-        EXPECT_EQ(statusOf(served.client().Get("/api/systems")), 401);
+// The party's one system: the only one listed, the only one sent to; the window may change it.
+TEST(PhoneServer, KeepsToTheFixedSystem) {
+    ServerOptions options = Served::defaults();
+    options.system = resolveSystemToken("T3");
+    Served served({100, 8}, options);
+    served.runOwner();
+    const HttpHeaders bearer = {{"Authorization", std::string("Bearer ") + kToken}};
+    EXPECT_EQ(served.get("/api/systems", bearer).body,
+              R"([{"letter":"T","name":"TOEI システム","numbers":[3]}])");
+    const struct {
+        const char* system;
+        int status;
+        const char* inBody;
+    } rows[] = {
+        {"T3", 200, "tavik T3 12"},
+        {"J", 400, R"({"error":"このパーティーで送れるのは TOEI システム 3 だけです。"})"},
+        {"T5", 400, "TOEI システム 3 だけ"},
+        {"T", 400, "TOEI システム 3 だけ"},  // T alone is T1
+        {"T9", 400, "メーカー選択が間違っています"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.system);
+        const HttpReply reply = served.send(sendBody(row.system, "12"));
+        EXPECT_EQ(reply.status, row.status);
+        EXPECT_NE(reply.body.find(row.inBody), std::string::npos) << reply.body;
     }
-    // Now even the right token waits out the window: guessing on costs a minute a few tries.
-    const auto refused =
-        served.client().Get("/api/systems", {{"Authorization", std::string("Bearer ") + kToken}});
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->status, 429);
-    EXPECT_EQ(refused->get_header_value("Retry-After"), "60");
+    served.server->fixSystem(resolveSystemToken("J"));
+    EXPECT_EQ(served.get("/api/systems", bearer).body,
+              R"([{"letter":"J","name":"JOYSOUND","numbers":[]}])");
+    EXPECT_EQ(served.send(sendBody("J", "12")).status, 200);
+    served.server->fixSystem(std::nullopt);
+    EXPECT_EQ(served.send(sendBody("T5", "12")).status, 200);
+    EXPECT_EQ(served.backend.writes(kDevice).size(), 3U);
 }
 
-TEST(RemoteServer, LimitsSendsPerSecondAndWaiting) {
+// A port in use is refused, not shared: two servers on one port would split the phones.
+TEST(PhoneServer, RefusesAPortAnotherServerHolds) {
+    Served first;
+    ServerOptions options = Served::defaults();
+    options.port = first.server->port();
+    SendQueue queue;
+    PhoneServer second(queue, options);
+    std::string error;
+    EXPECT_FALSE(second.start(error));
+    EXPECT_EQ(error, "cannot listen on 127.0.0.1:" + std::to_string(options.port) +
+                         ": Address already in use");
+}
+
+TEST(PhoneServer, SlowsDownWrongTokensFromOneAddress) {
+    Served served;
+    for (int i = 0; i < WrongTokenThrottle::kMaxFailures; ++i) {
+        EXPECT_EQ(served.get("/api/systems").status, 401);
+    }
+    // Now even the right token waits out the window: guessing on costs a minute a few tries.
+    const HttpReply refused =
+        served.get("/api/systems", {{"Authorization", std::string("Bearer ") + kToken}});
+    EXPECT_EQ(refused.status, 429);
+    EXPECT_EQ(refused.header("Retry-After"), "60");
+}
+
+TEST(PhoneServer, LimitsSendsPerSecondAndWaiting) {
     {
         Served served;  // 5 a second
         served.runOwner();
         for (int i = 0; i < 5; ++i) {
-            EXPECT_EQ(statusOf(served.send(sendBody("T3", "1" + std::to_string(i)))), 200);
+            EXPECT_EQ(served.send(sendBody("T3", "1" + std::to_string(i))).status, 200);
         }
-        EXPECT_EQ(statusOf(served.send(sendBody("T3", "19"))), 429);
+        EXPECT_EQ(served.send(sendBody("T3", "19")).status, 429);
     }
     {
         Served served({100, 8});  // nobody runs the sends: they wait
@@ -235,12 +302,12 @@ TEST(RemoteServer, LimitsSendsPerSecondAndWaiting) {
         std::vector<int> statuses(8, 0);
         for (std::size_t i = 0; i < 8; ++i) {
             clients.emplace_back(
-                [&, i] { statuses[i] = statusOf(served.send(sendBody("T3", "12"))); });
+                [&, i] { statuses[i] = served.send(sendBody("T3", "12")).status; });
             while (served.queue().waiting() < i + 1) {
                 std::this_thread::sleep_for(1ms);
             }
         }
-        EXPECT_EQ(statusOf(served.send(sendBody("T3", "12"))), 429);
+        EXPECT_EQ(served.send(sendBody("T3", "12")).status, 429);
         served.queue().close();  // serving stops: those waiting are told, none is sent
         for (auto& client : clients) {
             client.join();
@@ -278,7 +345,7 @@ TEST(SendQueue, StopFinishesTheSendInProgressOnly) {
     EXPECT_EQ(backend.writes(kDevice).size(), 2U);
 }
 
-TEST(RemoteServer, SendsOneAtATimeInArrivalOrder) {
+TEST(PhoneServer, SendsOneAtATimeInArrivalOrder) {
     constexpr int kClients = 20;
     constexpr auto kGap = 20ms;
     ServerOptions options = Served::defaults();
@@ -289,8 +356,7 @@ TEST(RemoteServer, SendsOneAtATimeInArrivalOrder) {
     // Each client's request is queued before the next one starts, so arrival order is known.
     for (int i = 0; i < kClients; ++i) {
         clients.emplace_back([&, i] {
-            const auto answer = served.send(sendBody("T3", std::to_string(1000 + i)));
-            answers[i] = answer ? answer->body : httplib::to_string(answer.error());
+            answers[i] = served.send(sendBody("T3", std::to_string(1000 + i))).body;
         });
         while (served.queue().waiting() < static_cast<std::size_t>(i) + 1) {
             std::this_thread::sleep_for(1ms);
@@ -355,7 +421,7 @@ std::chrono::milliseconds closedAfter(int port, const std::string& bytes,
                                                                  begin);
 }
 
-TEST(RemoteServer, SlowAndIdleClientsCannotHoldIt) {
+TEST(PhoneServer, SlowAndIdleClientsCannotHoldIt) {
     ServerOptions options = Served::defaults();
     options.workers = 2;
     options.waitingConnections = 1;
@@ -378,10 +444,11 @@ TEST(RemoteServer, SlowAndIdleClientsCannotHoldIt) {
     for (auto& holder : holders) {
         holder.join();
     }
-    EXPECT_EQ(statusOf(served.client().Get("/")), 200);  // and serves again once they are gone
+    EXPECT_EQ(served.get("/").status, 200);  // and serves again once they are gone
 }
 
-// tavik-cli serve in this process, over the scripted transmitter: a phone's send, then SIGTERM.
+// tavik-cli serve in this process, over the scripted transmitter: a phone's send, the
+// transmitter pulled out (its connection closed by serve's thread), then SIGTERM.
 TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
     const std::string tokenFile = testing::TempDir() + "tavik-serve-token";
     std::remove(tokenFile.c_str());
@@ -392,7 +459,7 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
     {
         SendQueue unused;
         ServerOptions options = Served::defaults();
-        RemoteServer probe(unused, options);
+        PhoneServer probe(unused, options);
         std::string error;
         ASSERT_TRUE(probe.start(error)) << error;
         port = probe.port();
@@ -409,15 +476,17 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
                             "--token-file", tokenFile},
                            in, out, err, &backend);
     });
-    httplib::Client client("127.0.0.1", port);
     int status = -1;
     for (int tries = 0; tries < 500 && status < 0; ++tries) {
         std::this_thread::sleep_for(10ms);
-        status =
-            statusOf(client.Post("/api/send", {{"Authorization", std::string("Bearer ") + kToken}},
-                                 sendBody("T3", "12"), "application/json"));
+        status = test::postSend(port, kToken, sendBody("T3", "12")).status;
     }
     EXPECT_EQ(status, 200);
+    backend.unplug(kDevice);
+    for (int tries = 0; tries < 200 && backend.openHandles() > 0; ++tries) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(backend.openHandles(), 0) << "the lost connection's write handle is closed";
     kill(getpid(), SIGTERM);
     serving.join();
     EXPECT_EQ(code, 0) << err.str();
@@ -435,4 +504,4 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
 }
 
 }  // namespace
-}  // namespace tavik::remote
+}  // namespace tavik::phone

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <array>
 
-namespace tavik::remote {
+namespace tavik::phone {
 
 std::vector<std::string> localAddresses(bool withIpv6) {
     std::vector<std::string> others;
@@ -52,4 +52,4 @@ std::string localHostName() {
     return name.data();
 }
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <system_error>
 
-namespace tavik::remote {
+namespace tavik::phone {
 namespace {
 
 constexpr std::size_t kTokenBytes = 16;
@@ -119,4 +119,4 @@ bool tokensEqual(std::string_view a, std::string_view b) {
     return differ == 0;
 }
 
-}  // namespace tavik::remote
+}  // namespace tavik::phone
