@@ -31,10 +31,7 @@ void RemoteController::fillSystemSelector(const std::string& presetLetter) {
     const std::optional<SystemId> wanted =
         presetLetter.empty() ? std::nullopt : systemByLetter(presetLetter.front());
     int selected = -1;
-    for (const MakerEntry& row : kCatalogue) {
-        if (row.systemId < 0) {
-            break;
-        }
+    for (const MakerEntry& row : catalogueRows()) {
         const int index = selector.addItem(row.displayName, row.systemId);
         if (index >= 0 && wanted == row.systemId) {
             selected = index;
