@@ -166,26 +166,21 @@ try:
          ['デバイスが見付かりません。', f'tavik T3 {c}']] for i, c in enumerate(sent)], results
 
     # A server fixed to one system lists only it: the page takes its name for the title, and
-    # the selectors hold it alone and cannot change. (Narrowed in the page until serve can fix
-    # a system itself.)
-    narrowing = driver.execute_cdp_cmd('Page.addScriptToEvaluateOnNewDocument', {'source': """
-        const fetchAll = window.fetch;
-        window.fetch = async (path, options) => {
-          const answer = await fetchAll(path, options);
-          if (path !== '/api/systems') { return answer; }
-          const toei = (await answer.json()).find((s) => s.letter === 'T');
-          return new Response(JSON.stringify([Object.assign(toei, {numbers: [3]})]));
-        };"""})
-    open_page(server.link.split('#')[0], 1)
-    assert find('h1').text == 'TOEI システム 3', find('h1').text
-    for selector, entry in (('#system', 'TOEI システム'), ('#number', '3')):
-        entries = [o.text for o in Select(find(selector)).options]
-        assert not find(selector).is_enabled() and entries == [entry], (selector, entries)
-    find('[data-key="7"]').click()
-    find('#send').click()
-    wait.until(lambda d: 'tavik T3 7' in find('#lines').text)
-    driver.execute_cdp_cmd('Page.removeScriptToEvaluateOnNewDocument', narrowing)
-    open_page(server.link.split('#')[0], 18)
+    # the selectors hold it alone and cannot change.
+    fixed = Server('--system', 'T3')
+    try:
+        open_page(fixed.link, 1)
+        assert find('h1').text == 'TOEI システム 3', find('h1').text
+        for selector, entry in (('#system', 'TOEI システム'), ('#number', '3')):
+            entries = [o.text for o in Select(find(selector)).options]
+            assert not find(selector).is_enabled() and entries == [entry], (selector, entries)
+        find('[data-key="7"]').click()
+        find('#send').click()
+        wait.until(lambda d: 'tavik T3 7' in find('#lines').text)
+        wait.until(lambda d: fixed.sent == ['tavik T3 7'])
+    finally:
+        fixed.stop()
+    open_page(server.link, 18)
 
     # Taps without the slow network pass 5 sends a second: the server refuses one, and the page
     # says so and drops what waited behind it.
