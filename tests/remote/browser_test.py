@@ -182,6 +182,11 @@ try:
         fixed.stop()
     open_page(server.link, 18)
 
+    # Normal use leaves the console clean: the page's own resources only, nothing against the
+    # Content-Security-Policy, an icon where the browser asks for one.
+    errors = [e['message'] for e in driver.get_log('browser') if e['level'] == 'SEVERE']
+    assert not errors, errors
+
     # Taps without the slow network pass 5 sends a second: the server refuses one, and the page
     # says so and drops what waited behind it.
     driver.execute_cdp_cmd('Network.disable', {})
@@ -198,11 +203,6 @@ try:
     # What the server sent, the one refused and those dropped are all the taps.
     wait.until(lambda d: len(server.sent) - before + 1 + int(refused[1]) == 9,
                (status(), server.sent[before:]))
-
-    # The page's own resources only: nothing broke the Content-Security-Policy.
-    blocked = [e['message'] for e in driver.get_log('browser')
-               if 'Content Security Policy' in e['message']]
-    assert not blocked, blocked
 
     # A link with a wrong token: the page says so, in Japanese.
     driver.get(server.link.split('#')[0] + '#k=' + '0' * 32)
