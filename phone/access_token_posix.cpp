@@ -6,24 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <system_error>
 
 namespace tavik::phone {
 namespace {
-
-constexpr std::size_t kTokenBytes = 16;
-constexpr std::size_t kTokenDigits = 2 * kTokenBytes;
-
-bool isToken(std::string_view text) {
-    return text.size() == kTokenDigits && std::all_of(text.begin(), text.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-           });
-}
 
 std::string failure(const std::string& path, const char* what) {
     return "cannot " + std::string(what) + " token file " + path + ": " +
@@ -32,25 +21,17 @@ std::string failure(const std::string& path, const char* what) {
 
 }  // namespace
 
-TokenResult newAccessToken() {
-    std::array<std::uint8_t, kTokenBytes> bytes{};
+bool fillRandom(unsigned char* bytes, std::size_t size, std::string& error) {
     std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t got = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
+    while (filled < size) {
+        const ssize_t got = getrandom(bytes + filled, size - filled, 0);
         if (got < 0 && errno != EINTR) {
-            return {
-                {},
-                std::string("cannot get random bytes: ") + std::generic_category().message(errno)};
+            error = std::generic_category().message(errno);
+            return false;
         }
         filled += got > 0 ? static_cast<std::size_t>(got) : 0;
     }
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string token;
-    for (const std::uint8_t b : bytes) {
-        token += kDigits[b >> 4];
-        token += kDigits[b & 0x0F];
-    }
-    return {token, {}};
+    return true;
 }
 
 TokenResult loadOrCreateTokenFile(const std::string& path) {
@@ -102,21 +83,10 @@ TokenResult loadOrCreateTokenFile(const std::string& path) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
         text.remove_suffix(1);
     }
-    if (!isToken(text)) {
+    if (!isAccessToken(text)) {
         return {{}, "token file " + path + " does not hold a token (32 hex digits)"};
     }
     return {std::string(text), {}};
-}
-
-bool tokensEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    unsigned char differ = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        differ |= static_cast<unsigned char>(a[i] ^ b[i]);
-    }
-    return differ == 0;
 }
 
 }  // namespace tavik::phone

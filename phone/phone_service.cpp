@@ -2,6 +2,7 @@
 #include "phone_service.hpp"
 
 #include "access_token.hpp"
+#include "catalogue.hpp"
 #include "local_network.hpp"
 
 namespace tavik::phone {
@@ -76,6 +77,19 @@ void PhoneService::fixSystem(std::optional<SystemSelection> system) {
     if (m_server) {
         m_server->fixSystem(system);
     }
+}
+
+std::string PhoneService::followWindow(SystemId system, std::int32_t number, bool everySystem) {
+    if (everySystem || system < 0) {
+        fixSystem(std::nullopt);
+        return {};
+    }
+    fixSystem(SystemSelection{SelectionError::kNone, system, number});
+    std::string name(catalogueEntry(system).displayName);
+    if (number >= 0) {
+        name += " " + std::to_string(number);
+    }
+    return name;
 }
 
 }  // namespace tavik::phone

@@ -59,6 +59,9 @@ class PhoneService {
 
     // Owner: the one system phones may send to, or nullopt for every system.
     void fixSystem(std::optional<SystemSelection> system);
+    // Owner, for a window: phones send to the window's selection (a system of -1: none), or to
+    // every system. The selection's name for the box ("TOEI システム 3"), empty for every system.
+    std::string followWindow(SystemId system, std::int32_t number, bool everySystem);
 
     bool serving() const { return m_server != nullptr; }
     // "http://ADDR:PORT/#k=TOKEN", one for each address that reaches it, loopback last.

@@ -1,23 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The phone service in-process, over the fake transmitter: the API, every access rule, the
 // limits and the order of sends.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <thread>
 #include <vector>
 
-#include "cli_app.hpp"
+#include "access_token.hpp"
 #include "phone_server.hpp"
 #include "send_queue.hpp"
 #include "send_session.hpp"
@@ -317,6 +310,18 @@ TEST(PhoneServer, LimitsSendsPerSecondAndWaiting) {
     }
 }
 
+// The kept token: created for its owner alone, then read back as it is, on every platform.
+TEST(AccessToken, FileKeepsOneTokenForItsOwner) {
+    const std::string path = testing::TempDir() + "tavik-kept-token";
+    std::remove(path.c_str());
+    const TokenResult created = loadOrCreateTokenFile(path);
+    ASSERT_TRUE(isAccessToken(created.token)) << created.error;
+    const TokenResult read = loadOrCreateTokenFile(path);
+    EXPECT_EQ(read.token, created.token) << read.error;
+    EXPECT_NE(newAccessToken().token, created.token);
+    std::remove(path.c_str());
+}
+
 // A stop lets the send in progress finish; the ones still waiting are never begun.
 TEST(SendQueue, StopFinishesTheSendInProgressOnly) {
     FakeHidBackend backend;
@@ -394,33 +399,6 @@ TEST(PhoneServer, SendsOneAtATimeInArrivalOrder) {
     }
 }
 
-// A raw connection that sends `bytes`, one every `pause`, and reports when the server closed it.
-std::chrono::milliseconds closedAfter(int port, const std::string& bytes,
-                                      std::chrono::milliseconds pause) {
-    const int sock = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const auto begin = std::chrono::steady_clock::now();
-    if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(sock);
-        return 0ms;
-    }
-    for (const char c : bytes) {
-        if (send(sock, &c, 1, MSG_NOSIGNAL) != 1) {
-            break;
-        }
-        std::this_thread::sleep_for(pause);
-    }
-    char buffer[512];
-    while (recv(sock, buffer, sizeof buffer, 0) > 0) {
-    }
-    close(sock);
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 begin);
-}
-
 TEST(PhoneServer, SlowAndIdleClientsCannotHoldIt) {
     ServerOptions options = Served::defaults();
     options.workers = 2;
@@ -431,76 +409,20 @@ TEST(PhoneServer, SlowAndIdleClientsCannotHoldIt) {
     const int port = served.server->port();
     // An idle connection ends after the read time-out; one that trickles a byte every 200 ms
     // (never long enough for the time-out) ends at its deadline.
-    EXPECT_LT(closedAfter(port, "", 0ms), 700ms);
+    EXPECT_LT(test::closedAfter(port, "", 0ms), 700ms);
     const std::string trickle = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: aaaaaaaaaaaa";
-    EXPECT_LT(closedAfter(port, trickle, 200ms), 3000ms);
+    EXPECT_LT(test::closedAfter(port, trickle, 200ms), 3000ms);
     // With every place taken, a further connection is refused at once, not queued.
     std::vector<std::thread> holders;
     for (int i = 0; i < 3; ++i) {
-        holders.emplace_back([port] { closedAfter(port, "", 0ms); });
+        holders.emplace_back([port] { test::closedAfter(port, "", 0ms); });
     }
     std::this_thread::sleep_for(100ms);
-    EXPECT_LT(closedAfter(port, "", 0ms), 200ms);
+    EXPECT_LT(test::closedAfter(port, "", 0ms), 200ms);
     for (auto& holder : holders) {
         holder.join();
     }
     EXPECT_EQ(served.get("/").status, 200);  // and serves again once they are gone
-}
-
-// tavik-cli serve in this process, over the scripted transmitter: a phone's send, the
-// transmitter pulled out (its connection closed by serve's thread), then SIGTERM.
-TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
-    const std::string tokenFile = testing::TempDir() + "tavik-serve-token";
-    std::remove(tokenFile.c_str());
-    std::ofstream(tokenFile) << kToken << '\n';
-    chmod(tokenFile.c_str(), 0600);
-    // A port that is free now, so that the test knows where to connect.
-    int port = 0;
-    {
-        SendQueue unused;
-        ServerOptions options = Served::defaults();
-        PhoneServer probe(unused, options);
-        std::string error;
-        ASSERT_TRUE(probe.start(error)) << error;
-        port = probe.port();
-        unused.close();
-    }
-    FakeHidBackend backend;
-    backend.plug({kDevice});
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-    int code = -1;
-    std::thread serving([&] {
-        code = cli::runCli({"tavik-cli", "serve", "--listen", "127.0.0.1:" + std::to_string(port),
-                            "--token-file", tokenFile},
-                           in, out, err, &backend);
-    });
-    int status = -1;
-    for (int tries = 0; tries < 500 && status < 0; ++tries) {
-        std::this_thread::sleep_for(10ms);
-        status = test::postSend(port, kToken, sendBody("T3", "12")).status;
-    }
-    EXPECT_EQ(status, 200);
-    backend.unplug(kDevice);
-    for (int tries = 0; tries < 200 && backend.openHandles() > 0; ++tries) {
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_EQ(backend.openHandles(), 0) << "the lost connection's write handle is closed";
-    kill(getpid(), SIGTERM);
-    serving.join();
-    EXPECT_EQ(code, 0) << err.str();
-    const std::string printed = out.str();
-    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/#k=" + kToken + "\n";
-    EXPECT_EQ(printed.rfind(url, 0), 0U) << printed;
-    EXPECT_NE(
-        printed.find("tavik-cli: serving; Ctrl+C stops\nデバイスが見付かりました(Rev.0100)。\n"
-                     "tavik T3 12\n"),
-        std::string::npos)
-        << printed;
-    EXPECT_EQ(printed.find(kToken, url.size()), std::string::npos) << "the token only in the link";
-    EXPECT_EQ(backend.writes(kDevice).size(), 1U);
-    std::remove(tokenFile.c_str());
 }
 
 }  // namespace

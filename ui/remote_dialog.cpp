@@ -10,7 +10,6 @@
 
 #include "about_dialog.hpp"
 #include "about_menu.hpp"
-#include "catalogue.hpp"
 #include "app_icon.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
@@ -206,7 +205,7 @@ void CRemoteDlg::openPhoneRemote() {
                 m_phonesFollowSelectors = !everySystem;
                 followSelectors();
             });
-        m_phoneDialog->setSystemText(m_phonesSystemText, !m_phonesFollowSelectors);
+        m_phoneDialog->setSystemText(m_phonesSystemText, m_phonesSystemText.isEmpty());
         m_phoneDialog->placeBeside(*this);
     }
     m_phoneDialog->show();
@@ -218,20 +217,12 @@ void CRemoteDlg::followSelectors() {
     if (!m_phones) {
         return;
     }
-    const SystemId system = m_controller->currentSystemId();
-    std::optional<SystemSelection> fixed;
-    if (m_phonesFollowSelectors && system >= 0) {
-        fixed = SystemSelection{SelectionError::kNone, system, m_controller->currentSystemNumber()};
-        const MakerEntry& row = catalogueEntry(system);
-        m_phonesSystemText = QString::fromUtf8(row.displayName.data(),
-                                               static_cast<qsizetype>(row.displayName.size()));
-        if (fixed->number >= 0) {
-            m_phonesSystemText += QLatin1Char(' ') + QString::number(fixed->number);
-        }
-    }
-    m_phones->fixSystem(fixed);
+    const std::string name =
+        m_phones->followWindow(m_controller->currentSystemId(),
+                               m_controller->currentSystemNumber(), !m_phonesFollowSelectors);
+    m_phonesSystemText = QString::fromStdString(name);
     if (m_phoneDialog) {
-        m_phoneDialog->setSystemText(m_phonesSystemText, !fixed.has_value());
+        m_phoneDialog->setSystemText(m_phonesSystemText, name.empty());
     }
 }
 

@@ -8,7 +8,9 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/string_body.hpp>
+#include <array>
 #include <cctype>
+#include <thread>
 
 namespace tavik::test {
 namespace {
@@ -77,6 +79,31 @@ HttpReply httpRequest(int port, const std::string& method, const std::string& ta
     }
     reply.body = response.body();
     return reply;
+}
+
+std::chrono::milliseconds closedAfter(int port, const std::string& bytes,
+                                      std::chrono::milliseconds pause) {
+    namespace asio = boost::asio;
+    asio::io_context io;
+    asio::ip::tcp::socket socket(io);
+    const auto begin = std::chrono::steady_clock::now();
+    boost::system::error_code error;
+    socket.connect({asio::ip::address_v4::loopback(), static_cast<std::uint16_t>(port)}, error);
+    if (error) {
+        return std::chrono::milliseconds(0);
+    }
+    for (const char c : bytes) {
+        if (asio::write(socket, asio::buffer(&c, 1), error) != 1) {
+            break;
+        }
+        std::this_thread::sleep_for(pause);
+    }
+    std::array<char, 512> buffer{};
+    while (!error) {
+        socket.read_some(asio::buffer(buffer), error);
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 begin);
 }
 
 HttpReply postSend(int port, const std::string& token, const std::string& body) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,10 @@ struct HttpReply {
 // body unless a Transfer-Encoding is given.
 HttpReply httpRequest(int port, const std::string& method, const std::string& target,
                       const HttpHeaders& headers = {}, const std::string& body = {});
+
+// A raw connection that sends `bytes`, one every `pause`, and tells when the server closed it.
+std::chrono::milliseconds closedAfter(int port, const std::string& bytes,
+                                      std::chrono::milliseconds pause);
 
 // A send to the phones' API with `token`.
 HttpReply postSend(int port, const std::string& token, const std::string& body);
