@@ -166,20 +166,21 @@ try:
          ['デバイスが見付かりません。', f'tavik T3 {c}']] for i, c in enumerate(sent)], results
 
     # A server fixed to one system lists only it: the page takes its name for the title, and
-    # the selectors hold it alone and cannot change.
-    fixed = Server('--system', 'T3')
-    try:
-        open_page(fixed.link, 1)
-        assert find('h1').text == 'TOEI システム 3', find('h1').text
-        for selector, entry in (('#system', 'TOEI システム'), ('#number', '3')):
-            entries = [o.text for o in Select(find(selector)).options]
-            assert not find(selector).is_enabled() and entries == [entry], (selector, entries)
-        find('[data-key="7"]').click()
-        find('#send').click()
-        wait.until(lambda d: 'tavik T3 7' in find('#lines').text)
-        wait.until(lambda d: fixed.sent == ['tavik T3 7'])
-    finally:
-        fixed.stop()
+    # the selectors hold it alone (a system without numbers, none) and cannot change.
+    for token, system, numbers, title in (('T3', 'TOEI システム', ['3'], 'TOEI システム 3'),
+                                          ('J', 'JOYSOUND', [], 'JOYSOUND')):
+        fixed = Server('--system', token)
+        try:
+            open_page(fixed.link, 1)
+            assert find('h1').text == title, find('h1').text
+            for selector, entries in (('#system', [system]), ('#number', numbers)):
+                shown = [o.text for o in Select(find(selector)).options]
+                assert not find(selector).is_enabled() and shown == entries, (selector, shown)
+            find('[data-key="7"]').click()
+            find('#send').click()
+            wait.until(lambda d: fixed.sent == [f'tavik {token} 7'])
+        finally:
+            fixed.stop()
     open_page(server.link, 18)
 
     # Normal use leaves the console clean: the page's own resources only, nothing against the
