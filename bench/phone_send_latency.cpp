@@ -81,8 +81,8 @@ int main(int argc, char** argv) {
         std::vector<int> statuses(static_cast<std::size_t>(clients), 0);
         for (int c = 0; c < clients && first + c < sends; ++c) {
             phones.emplace_back([&, c] {
-                const std::string body = R"({"system":"T3","command":")" +
-                                         std::to_string(1000 + first + c) + R"("})";
+                const std::string body =
+                    R"({"system":"T3","command":")" + std::to_string(1000 + first + c) + R"("})";
                 begins[static_cast<std::size_t>(c)] = Clock::now();
                 statuses[static_cast<std::size_t>(c)] =
                     tavik::test::postSend(server.port(), token, body).status;
@@ -114,8 +114,9 @@ int main(int argc, char** argv) {
     const auto at = [&](double share) {
         return micros[std::min(micros.size() - 1, static_cast<std::size_t>(share * micros.size()))];
     };
-    std::printf("%zu sends, %d at once: request to report written: median %.0f us, p99 %.0f, "
-                "min %.0f, max %.0f\n",
-                micros.size(), clients, at(0.5), at(0.99), micros.front(), micros.back());
+    std::printf(
+        "%zu sends, %d at once: request to report written: median %.0f us, p99 %.0f, "
+        "min %.0f, max %.0f\n",
+        micros.size(), clients, at(0.5), at(0.99), micros.front(), micros.back());
     return 0;
 }

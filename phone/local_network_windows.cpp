@@ -23,15 +23,15 @@ std::vector<std::string> localAddresses(bool withIpv6) {
     const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     for (int tries = 0; tries < 3 && result == ERROR_BUFFER_OVERFLOW; ++tries) {
         buffer.resize(size);
-        result = GetAdaptersAddresses(AF_UNSPEC, flags, nullptr,
-                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()),
-                                      &size);
+        result =
+            GetAdaptersAddresses(AF_UNSPEC, flags, nullptr,
+                                 reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
     }
     if (result != NO_ERROR) {
         return {};
     }
-    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
-         adapter != nullptr; adapter = adapter->Next) {
+    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
+         adapter = adapter->Next) {
         if (adapter->OperStatus != IfOperStatusUp) {
             continue;
         }
@@ -46,8 +46,7 @@ std::vector<std::string> localAddresses(bool withIpv6) {
                 bytes = &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr;
             }
             std::array<char, INET6_ADDRSTRLEN> text{};
-            if (bytes == nullptr ||
-                inet_ntop(family, bytes, text.data(), text.size()) == nullptr) {
+            if (bytes == nullptr || inet_ntop(family, bytes, text.data(), text.size()) == nullptr) {
                 continue;
             }
             auto& into = isLoopback ? loopback : others;

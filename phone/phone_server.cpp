@@ -59,7 +59,8 @@ json systemJson(const MakerEntry& row, std::int32_t onlyNumber) {
             numbers.push_back(n);
         }
     }
-    return {{"letter", std::string(1, row.letter)}, {"name", row.displayName}, {"numbers", numbers}};
+    return {
+        {"letter", std::string(1, row.letter)}, {"name", row.displayName}, {"numbers", numbers}};
 }
 
 std::string catalogueJson(const std::optional<SystemSelection>& fixed) {
@@ -104,8 +105,7 @@ std::string listenError(const ServerOptions& options, const boost::system::error
     } else if (error == boost::system::errc::address_not_available) {
         why = "Cannot assign requested address";
     }
-    return "cannot listen on " + options.address + ":" + std::to_string(options.port) + ": " +
-           why;
+    return "cannot listen on " + options.address + ":" + std::to_string(options.port) + ": " + why;
 }
 
 // Everything but the requests: the listening socket, the threads, and the places.
@@ -273,8 +273,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   private:
     // The time-out of the next read or write: the I/O time-out, cut short by the deadline.
     bool expire() {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline -
-                                                                                Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
         const auto timeout = std::min(left, m_server.options().ioTimeout);
         if (timeout <= 0ms) {
             close();
@@ -333,8 +333,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
         const std::string_view host = fieldText(request, http::field::host);
         const auto origin = request.find(http::field::origin);
         if (!options.hosts.allows(host, m_server.port()) ||
-            (origin != request.end() && !originAllowed(fieldText(request, http::field::origin),
-                                                       host))) {
+            (origin != request.end() &&
+             !originAllowed(fieldText(request, http::field::origin), host))) {
             return refuse(http::status::forbidden, messages::kForbidden);
         }
         const bool api = m_path.rfind("/api/", 0) == 0;
@@ -365,7 +365,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
             m_response.set(http::field::www_authenticate, "Bearer");
             return refuse(http::status::unauthorized, messages::kWrongToken);
         }
-        if (send && mediaType(fieldText(request, http::field::content_type)) != "application/json") {
+        if (send &&
+            mediaType(fieldText(request, http::field::content_type)) != "application/json") {
             return refuse(http::status::unsupported_media_type, messages::kBadRequest);
         }
         if (send && m_parser.content_length() && *m_parser.content_length() > kMaxBody) {
@@ -406,7 +407,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
                 return;
             }
         }
-        SendQueue::Ticket ticket = m_server.queue().submit(system, body["command"].get<std::string>());
+        SendQueue::Ticket ticket =
+            m_server.queue().submit(system, body["command"].get<std::string>());
         if (ticket.refusal == SendQueue::Refusal::kTooMany) {
             m_response.set(http::field::retry_after, "1");
             refuse(http::status::too_many_requests, messages::kTooManySends);
@@ -517,17 +519,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
 };
 
 void Listener::accept() {
-    m_acceptor.async_accept(asio::make_strand(m_io),
-                            [this](const boost::system::error_code& error, tcp::socket socket) {
-                                if (error == asio::error::operation_aborted ||
-                                    !m_acceptor.is_open()) {
-                                    return;
-                                }
-                                if (!error) {
-                                    admit(std::move(socket));
-                                }
-                                accept();
-                            });
+    m_acceptor.async_accept(asio::make_strand(m_io), [this](const boost::system::error_code& error,
+                                                            tcp::socket socket) {
+        if (error == asio::error::operation_aborted || !m_acceptor.is_open()) {
+            return;
+        }
+        if (!error) {
+            admit(std::move(socket));
+        }
+        accept();
+    });
 }
 
 void Listener::admit(tcp::socket socket) {

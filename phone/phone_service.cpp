@@ -30,9 +30,8 @@ PhoneService::~PhoneService() {
 }
 
 bool PhoneService::start(SendSession& session, std::string& error) {
-    const TokenResult token = m_options.tokenFile.empty()
-                                  ? newAccessToken()
-                                  : loadOrCreateTokenFile(m_options.tokenFile);
+    const TokenResult token =
+        m_options.tokenFile.empty() ? newAccessToken() : loadOrCreateTokenFile(m_options.tokenFile);
     if (token.token.empty()) {
         error = token.error;
         return false;

@@ -360,9 +360,8 @@ TEST(PhoneServer, SendsOneAtATimeInArrivalOrder) {
     std::vector<std::string> answers(kClients);
     // Each client's request is queued before the next one starts, so arrival order is known.
     for (int i = 0; i < kClients; ++i) {
-        clients.emplace_back([&, i] {
-            answers[i] = served.send(sendBody("T3", std::to_string(1000 + i))).body;
-        });
+        clients.emplace_back(
+            [&, i] { answers[i] = served.send(sendBody("T3", std::to_string(1000 + i))).body; });
         while (served.queue().waiting() < static_cast<std::size_t>(i) + 1) {
             std::this_thread::sleep_for(1ms);
         }

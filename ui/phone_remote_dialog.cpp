@@ -63,10 +63,10 @@ PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::str
 }
 
 void PhoneRemoteDialog::setSystemText(const QString& system, bool everySystem) {
-    m_system->setText(everySystem
-                          ? QStringLiteral("スマホからはどのシステムにも送れます。")
-                          : QStringLiteral("スマホからはこの画面で選んでいる %1 に送ります。")
-                                .arg(system));
+    m_system->setText(
+        everySystem
+            ? QStringLiteral("スマホからはどのシステムにも送れます。")
+            : QStringLiteral("スマホからはこの画面で選んでいる %1 に送ります。").arg(system));
     const QSignalBlocker quiet(m_everySystem);
     m_everySystem->setChecked(everySystem);
 }

@@ -218,8 +218,8 @@ void CRemoteDlg::followSelectors() {
         return;
     }
     const std::string name =
-        m_phones->followWindow(m_controller->currentSystemId(),
-                               m_controller->currentSystemNumber(), !m_phonesFollowSelectors);
+        m_phones->followWindow(m_controller->currentSystemId(), m_controller->currentSystemNumber(),
+                               !m_phonesFollowSelectors);
     m_phonesSystemText = QString::fromStdString(name);
     if (m_phoneDialog) {
         m_phoneDialog->setSystemText(m_phonesSystemText, name.empty());

@@ -38,8 +38,9 @@ void PhoneBox::show() {
 
 void PhoneBox::setSystemText(const std::string& system) {
     const std::wstring text =
-        system.empty() ? std::wstring(L"スマホからはどのシステムにも送れます。")
-                       : L"スマホからはこの画面で選んでいる " + wideFromUtf8(system) + L" に送ります。";
+        system.empty()
+            ? std::wstring(L"スマホからはどのシステムにも送れます。")
+            : L"スマホからはこの画面で選んでいる " + wideFromUtf8(system) + L" に送ります。";
     SetDlgItemTextW(m_box, IDC_PHONE_SYSTEM, text.c_str());
     CheckDlgButton(m_box, IDC_PHONE_EVERY, system.empty() ? BST_CHECKED : BST_UNCHECKED);
 }
@@ -117,8 +118,10 @@ void PhoneBox::paintCode(const DRAWITEMSTRUCT& item) const {
     const int modules = m_code.size + 2 * kQuietZone;
     const int side = std::min(area.right - area.left, area.bottom - area.top);
     const int pixels = std::max(1, side / std::max(1, modules));
-    const int left = area.left + (area.right - area.left - modules * pixels) / 2 + kQuietZone * pixels;
-    const int top = area.top + (area.bottom - area.top - modules * pixels) / 2 + kQuietZone * pixels;
+    const int left =
+        area.left + (area.right - area.left - modules * pixels) / 2 + kQuietZone * pixels;
+    const int top =
+        area.top + (area.bottom - area.top - modules * pixels) / 2 + kQuietZone * pixels;
     const auto dark = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     for (int y = 0; y < m_code.size; ++y) {
         for (int x = 0; x < m_code.size; ++x) {

@@ -23,8 +23,7 @@ class PhoneBox {
         std::function<void()> closed;  // the box is gone (closed, or serving stopped)
     };
 
-    PhoneBox(HINSTANCE instance, HWND owner, const std::vector<std::string>& urls,
-             Actions actions);
+    PhoneBox(HINSTANCE instance, HWND owner, const std::vector<std::string>& urls, Actions actions);
     ~PhoneBox();
     PhoneBox(const PhoneBox&) = delete;
     PhoneBox& operator=(const PhoneBox&) = delete;

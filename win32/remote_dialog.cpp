@@ -234,9 +234,8 @@ void CRemoteDlg::followSelectors() {
     if (!m_phones) {
         return;
     }
-    m_phonesSystem = m_phones->followWindow(m_controller.currentSystemId(),
-                                            m_controller.currentSystemNumber(),
-                                            m_phonesEverySystem);
+    m_phonesSystem = m_phones->followWindow(
+        m_controller.currentSystemId(), m_controller.currentSystemNumber(), m_phonesEverySystem);
     if (m_phoneBox && m_phoneBox->isOpen()) {
         m_phoneBox->setSystemText(m_phonesSystem);
     }

@@ -2,13 +2,13 @@
 #include "http_client.hpp"
 
 #include <algorithm>
+#include <array>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/string_body.hpp>
-#include <array>
 #include <cctype>
 #include <thread>
 

@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,7 +18,6 @@
 #include <QUrl>
 #include <atomic>
 #include <thread>
-
 
 #include "about_dialog.hpp"
 #include "command_field.hpp"
@@ -271,15 +271,20 @@ TEST_F(DialogTest, AboutFromTheKeyboardAnywhere) {
     }
 }
 
-// A phone's send comes over HTTP to the window's own session and log; stopping closes the port.
+// A phone's send comes over HTTP to the window's own session and log, for the window's system,
+// which the box follows or opens; the box stands beside the window; Return does not stop the
+// serving (CTest runs this under the GNOME theme too, whose Return presses the focused button),
+// Alt+S does and closes the port.
 TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     backend.plug({"t"});
     ASSERT_TRUE(initialiseWith("T", "3", ""));
+    dialog->show();
     dialog->phoneRemoteAction()->trigger();
     ASSERT_TRUE(dialog->servingPhones());
     PhoneRemoteDialog* box = dialog->phoneRemoteDialog();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isVisible());
+    EXPECT_FALSE(box->frameGeometry().intersects(dialog->frameGeometry()));
     EXPECT_GT(box->findChild<QWidget*>(QStringLiteral("qrCode"))->width(), 100);
     const QString links = box->findChild<QLabel*>(QStringLiteral("links"))->text();
     const QString local =
@@ -288,6 +293,21 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     ASSERT_TRUE(url.isValid()) << links.toStdString();
     const std::string token = url.fragment().mid(2).toStdString();
     EXPECT_EQ(token.size(), 32U);
+    const auto systems = [&] {
+        return test::httpRequest(url.port(), "GET", "/api/systems",
+                                 {{"Authorization", "Bearer " + token}})
+            .body;
+    };
+    EXPECT_EQ(systems(), R"([{"letter":"T","name":"TOEI システム","numbers":[3]}])");
+    numbers()->setCurrentIndex(4);
+    EXPECT_EQ(systems(), R"([{"letter":"T","name":"TOEI システム","numbers":[5]}])");
+    EXPECT_NE(box->findChild<QLabel*>(QStringLiteral("phoneSystem"))
+                  ->text()
+                  .indexOf(QStringLiteral("TOEI システム 5")),
+              -1);
+    box->findChild<QCheckBox*>(QStringLiteral("everySystem"))->click();
+    EXPECT_EQ(systems().substr(0, 2), "[{");
+    EXPECT_GT(systems().size(), 500U) << "every system";
 
     std::atomic<int> status{0};
     std::thread phone([&] {
@@ -304,10 +324,23 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     EXPECT_EQ(log.back(), "tavik T3 12");
     EXPECT_EQ(backend.writes("t").size(), 1U);
 
-    box->findChild<QPushButton*>(QStringLiteral("stopServing"))->click();
+    auto* stop = box->findChild<QPushButton*>(QStringLiteral("stopServing"));
+    for (QWidget* target : {static_cast<QWidget*>(stop), static_cast<QWidget*>(box)}) {
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter);
+    }
+    EXPECT_TRUE(dialog->servingPhones()) << "Return and Enter keep serving";
+    box->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+    QTest::keyClick(box, Qt::Key_S, Qt::AltModifier);
+    // A mnemonic clicks the button after its press is shown.
+    for (int i = 0; i < 100 && dialog->servingPhones(); ++i) {
+        QTest::qWait(10);
+    }
     EXPECT_FALSE(dialog->servingPhones());
     EXPECT_EQ(lines().back(), "スマホからの操作の受付を終了しました。");
-    EXPECT_EQ(test::httpRequest(url.port(), "GET", "/").status, -1) << "nothing listens once stopped";
+    EXPECT_EQ(test::httpRequest(url.port(), "GET", "/").status, -1)
+        << "nothing listens once stopped";
 }
 
 TEST_F(DialogTest, ALineFromAnotherThreadLandsAfterTheEarlierOnes) {
