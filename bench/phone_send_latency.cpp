@@ -111,12 +111,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::sort(micros.begin(), micros.end());
-    const auto at = [&](double share) {
-        return micros[std::min(micros.size() - 1, static_cast<std::size_t>(share * micros.size()))];
+    // The value below which `percent` of the sends lie.
+    const auto at = [&](std::size_t percent) {
+        return micros[std::min(micros.size() - 1, percent * micros.size() / 100)];
     };
     std::printf(
         "%zu sends, %d at once: request to report written: median %.0f us, p99 %.0f, "
         "min %.0f, max %.0f\n",
-        micros.size(), clients, at(0.5), at(0.99), micros.front(), micros.back());
+        micros.size(), clients, at(50), at(99), micros.front(), micros.back());
     return 0;
 }

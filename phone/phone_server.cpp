@@ -592,7 +592,7 @@ void PhoneServer::stop() {
 }
 
 void PhoneServer::fixSystem(std::optional<SystemSelection> system) {
-    m_impl->fixSystem(std::move(system));
+    m_impl->fixSystem(system);
 }
 
 }  // namespace tavik::phone

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "remote_dialog.hpp"
 
-#include "dialog_ids.hpp"
+#include "control_ids.hpp"
 #include "phone_messages.hpp"
 #include "resource.h"
 #include "text_convert_win.hpp"
@@ -51,7 +51,7 @@ CRemoteDlg::CRemoteDlg(HINSTANCE instance, HidBackend& backend, Presets presets)
     : m_instance(instance),
       m_presets(std::move(presets)),
       m_session(backend, m_log,
-                {{100, {}, [this] { PostMessageW(m_dialog, kConnectionLost, 0, 0); }}}) {
+                {{kReadTimeoutMs, {}, [this] { PostMessageW(m_dialog, kConnectionLost, 0, 0); }}}) {
     m_icon =
         static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TAVIK), IMAGE_ICON,
                                       GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
@@ -121,14 +121,14 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
                 followSelectors();
             } else if (id == IDC_NUMBER && code == CBN_SELCHANGE) {
                 followSelectors();
-            } else if (id == IDOK) {
-                // Enter with the focus outside the buttons: the default button, SEND.
-                m_controller.buttonClicked(ids::kSend);
+            } else if (id == IDOK || (id == IDC_SEND && code == BN_CLICKED)) {
+                // Enter with the focus outside the buttons is the default button's, SEND.
+                m_controller.sendField();
             } else if (id == IDCANCEL) {
                 // Escape: no shutdown; the end of the program releases the transmitter.
                 EndDialog(m_dialog, IDCANCEL);
-            } else if (id >= IDC_SEND && id <= IDC_CLEAR && code == BN_CLICKED) {
-                m_controller.buttonClicked(id);
+            } else if (const auto key = ids::functionOfButton(id); key && code == BN_CLICKED) {
+                m_controller.sendFunction(*key);
             } else {
                 return FALSE;
             }

@@ -45,7 +45,7 @@ HttpReply httpRequest(int port, const std::string& method, const std::string& ta
     bool host = false;
     bool framed = false;
     for (const auto& [name, value] : headers) {
-        text += name + ": " + value + "\r\n";
+        text.append(name).append(": ").append(value).append("\r\n");
         host = host || sameName(name, "Host");
         framed = framed || sameName(name, "Transfer-Encoding");
     }
@@ -68,11 +68,13 @@ HttpReply httpRequest(int port, const std::string& method, const std::string& ta
     // A server may answer before it has read everything and close: read the answer anyway.
     asio::write(socket, asio::buffer(text), error);
     boost::beast::flat_buffer buffer;
-    http::response<http::string_body> response;
-    http::read(socket, buffer, response, error);
-    if (error && error != http::error::end_of_stream) {
+    http::response_parser<http::string_body> parser;
+    parser.body_limit(boost::none);
+    http::read(socket, buffer, parser, error);
+    if (!parser.is_header_done()) {
         return reply;
     }
+    const http::response<http::string_body>& response = parser.get();
     reply.status = static_cast<int>(response.result_int());
     for (const auto& field : response) {
         reply.headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
