@@ -7,13 +7,34 @@ const TOKEN_KEY = 'tavik.token';
 const SYSTEM_KEY = 'tavik.system';
 const NUMBER_KEY = 'tavik.number';
 const MAX_COMMAND = 15;
+// Taps waiting behind the send in flight; the server itself keeps no more than 8 waiting.
+const MAX_WAITING = 8;
+// Stop ends the song being sung: a brushed key must not do that.
+const HOLD_MS = 800;
+
+const FUNCTION_NAMES = { KU: 'キー上げ', KD: 'キー下げ', ST: '演奏開始', SP: '演奏中止', CL: '取消' };
+
+// What a send logs when it found no usable transmitter, and what the guests are told instead.
+const TRANSMITTER_TROUBLE = [
+  ['デバイスが見付かりません。', '送信機がつながっていません。幹事に知らせてください。'],
+  ['デバイスを開けません', '送信機を使えません。幹事に知らせてください。'],
+  ['デバイスへの送信に失敗しました。', '送信機が外れました。幹事に知らせてください。'],
+  ['デバイスからの受信に失敗しました。', '送信機が外れました。幹事に知らせてください。'],
+];
 
 const TEXT = {
   noLink: 'パソコンに表示された QR コードを読み取って開いてください。',
   offline: 'パソコンにつながりません。同じ Wi-Fi につながっているか確かめてください。',
-  sending: '送信中…',
-  delivered: '送信しました。',
-  notDelivered: '送信できませんでした。',
+  title: 'tavik リモコン',
+  sending: (to, what) => `${to} に${spaced(what)}を送っています…`,
+  delivered: (to, what) => `${to} に${spaced(what)}を送りました。`,
+  refused: (what) => `${spaced(what).trimStart()}は送れません。`,
+  notSent: (what) => `${spaced(what).trimStart()}を送れませんでした。`,
+  dropped: (count) => `待っていた ${count} 件も送っていません。`,
+  waiting: (count) => `あと${count}件`,
+  full: '送信待ちがいっぱいです。少し待ってから押してください。',
+  empty: '曲番号を入れてから SEND を押してください。',
+  hold: '演奏中止は 0.8 秒ほど長押ししてください。',
 };
 
 const $ = (id) => document.getElementById(id);
@@ -36,7 +57,13 @@ function takeToken() {
 
 const token = takeToken();
 let systems = [];
-let busy = false;
+// Taps in the order made: the one in flight, and those behind it.
+let inFlight = null;
+const waiting = [];
+// The newest thing the status line says, before the count of taps still open; while the first
+// tap of a run is in flight it speaks of that one.
+let latest = '';
+let latestIsInFlight = false;
 
 function showProblem(message) {
   const problem = $('problem');
@@ -60,6 +87,11 @@ async function call(path, options) {
   return { ok: true, body };
 }
 
+// A server started for one system lists only it, with at most its one number.
+function fixedSystem() {
+  return systems.length === 1 && systems[0].numbers.length <= 1 ? systems[0] : null;
+}
+
 function fillNumbers() {
   const select = $('number');
   const system = systems.find((s) => s.letter === $('system').value);
@@ -68,7 +100,7 @@ function fillNumbers() {
   for (const n of numbers) {
     select.append(new Option(String(n), String(n)));
   }
-  select.disabled = numbers.length === 0;
+  select.disabled = numbers.length === 0 || fixedSystem() !== null;
   const kept = storage.get(NUMBER_KEY);
   if (kept !== null && numbers.includes(Number(kept))) {
     select.value = kept;
@@ -82,11 +114,54 @@ function remember() {
   }
 }
 
+// The system and number a tap goes to, fixed when the tap is made.
+function chosenTarget() {
+  const system = systems.find((s) => s.letter === $('system').value);
+  if (!system) {
+    return { token: $('system').value, name: $('system').value };
+  }
+  const number = system.numbers.length > 0 ? $('number').value : '';
+  return {
+    token: system.letter + number,
+    name: number === '' ? system.name : `${system.name} ${number}`,
+  };
+}
+
+// A song number stands apart from the words around it; a quoted key name needs no spaces.
+function spaced(what) {
+  return what.startsWith('「') ? what : ` ${what} `;
+}
+
+function commandName(command) {
+  const name = FUNCTION_NAMES[command.toUpperCase()];
+  return name ? `「${name}」` : command;
+}
+
+function showStatus() {
+  const open = waiting.length + (inFlight !== null ? 1 : 0);
+  const others = latestIsInFlight ? open - 1 : open;
+  const status = $('status');
+  status.textContent = latest;
+  if (others > 0) {
+    const count = document.createElement('span');
+    count.className = 'waiting';
+    count.textContent = TEXT.waiting(others);
+    status.append(count);
+  }
+  document.body.classList.toggle('busy', open > 0);
+}
+
+function say(text) {
+  latest = text;
+  latestIsInFlight = false;
+  showStatus();
+}
+
 function showResult(lines, delivered, status) {
   const result = document.querySelector('.result');
   result.classList.toggle('delivered', delivered === true);
   result.classList.toggle('failed', delivered === false);
-  $('status').textContent = status;
+  say(status);
   const list = $('lines');
   list.replaceChildren();
   for (const line of lines) {
@@ -96,32 +171,69 @@ function showResult(lines, delivered, status) {
   }
 }
 
-async function send(command) {
-  if (busy) {
+function undeliveredText(tap, lines) {
+  for (const [line, text] of TRANSMITTER_TROUBLE) {
+    if (lines.some((l) => l.startsWith(line))) {
+      return text;
+    }
+  }
+  return TEXT.notSent(tap.what);
+}
+
+async function sendNext() {
+  if (inFlight !== null || waiting.length === 0) {
     return;
   }
-  const number = $('number').disabled ? '' : $('number').value;
-  const system = $('system').value + number;
-  busy = true;
-  document.body.classList.add('busy');
-  $('send').disabled = true;
-  showResult([], null, TEXT.sending);
+  inFlight = waiting.shift();
+  const tap = inFlight;
   const answer = await call('/api/send', {
     method: 'POST',
     headers: { 'Content-Type': 'application/json' },
-    body: JSON.stringify({ system, command }),
+    body: JSON.stringify({ system: tap.to.token, command: tap.command }),
   });
-  busy = false;
-  $('send').disabled = false;
+  inFlight = null;
   if (answer.ok) {
+    const lines = answer.body.lines || [];
     const delivered = answer.body.delivered === true;
-    showResult(answer.body.lines || [], delivered,
-               delivered ? TEXT.delivered : TEXT.notDelivered);
-    if (delivered && command === $('command').value) {
-      $('command').value = '';
-    }
+    showResult(lines, delivered,
+               delivered ? TEXT.delivered(tap.to.name, tap.what) : undeliveredText(tap, lines));
+  } else if (answer.status === 400) {
+    // This command cannot be sent; those behind it may well be.
+    showResult([answer.error], false, TEXT.refused(tap.what));
   } else {
-    showResult([answer.error], false, TEXT.notDelivered);
+    // Busy, locked out, stopped or out of reach: the taps behind this one would fare no better,
+    // and sending them later, out of the guest's sight, would surprise.
+    const dropped = waiting.splice(0).length;
+    showResult([answer.error], false,
+               TEXT.notSent(tap.what) + (dropped > 0 ? TEXT.dropped(dropped) : ''));
+  }
+  sendNext();
+}
+
+// Queues one tap; false when the queue is full, which the status line then says.
+function tap(command) {
+  if (waiting.length >= MAX_WAITING) {
+    say(TEXT.full);
+    return false;
+  }
+  const to = chosenTarget();
+  const what = commandName(command);
+  waiting.push({ to, command, what });
+  if (inFlight === null) {
+    showResult([], null, TEXT.sending(to.name, what));
+    latestIsInFlight = true;
+    sendNext();
+  }
+  showStatus();
+  return true;
+}
+
+function sendField() {
+  const field = $('command');
+  if (field.value === '') {
+    say(TEXT.empty);
+  } else if (tap(field.value)) {
+    field.value = '';
   }
 }
 
@@ -132,6 +244,54 @@ function type(key) {
   }
 }
 
+// Sends `command` once the button has been held for HOLD_MS; an earlier release says how.
+function wireHold(button, command) {
+  let timer = null;
+  const begin = () => {
+    if (timer === null) {
+      button.classList.add('holding');
+      timer = setTimeout(() => {
+        timer = null;
+        button.classList.remove('holding');
+        tap(command);
+      }, HOLD_MS);
+    }
+  };
+  const cancel = () => {
+    const wasHeld = timer !== null;
+    clearTimeout(timer);
+    timer = null;
+    button.classList.remove('holding');
+    return wasHeld;
+  };
+  const release = () => {
+    if (cancel()) {
+      say(TEXT.hold);
+    }
+  };
+  button.addEventListener('pointerdown', (event) => {
+    if (event.button === 0) {
+      begin();
+    }
+  });
+  button.addEventListener('pointerup', release);
+  button.addEventListener('pointerleave', cancel);
+  button.addEventListener('pointercancel', cancel);
+  button.addEventListener('keydown', (event) => {
+    if ((event.key === 'Enter' || event.key === ' ') && !event.repeat) {
+      begin();
+    }
+  });
+  button.addEventListener('keyup', (event) => {
+    if (event.key === 'Enter' || event.key === ' ') {
+      release();
+    }
+  });
+  button.addEventListener('blur', cancel);
+  // A long touch would otherwise open the browser's menu or select the label.
+  button.addEventListener('contextmenu', (event) => event.preventDefault());
+}
+
 function wire() {
   for (const button of document.querySelectorAll('[data-key]')) {
     button.addEventListener('click', () => type(button.dataset.key));
@@ -140,16 +300,28 @@ function wire() {
     $('command').value = $('command').value.slice(0, -1);
   });
   for (const button of document.querySelectorAll('[data-function]')) {
-    button.addEventListener('click', () => send(button.dataset.function));
+    if (button.classList.contains('hold')) {
+      wireHold(button, button.dataset.function);
+    } else {
+      button.addEventListener('click', () => tap(button.dataset.function));
+    }
   }
-  $('send').addEventListener('click', () => send($('command').value));
+  $('send').addEventListener('click', sendField);
   $('command').addEventListener('keydown', (event) => {
     if (event.key === 'Enter') {
-      send($('command').value);
+      sendField();
     }
   });
   $('system').addEventListener('change', () => { fillNumbers(); remember(); });
   $('number').addEventListener('change', remember);
+}
+
+function showFixed(system) {
+  const name = system.numbers.length > 0 ? `${system.name} ${system.numbers[0]}` : system.name;
+  document.querySelector('h1').textContent = name;
+  document.title = `${name} - ${TEXT.title}`;
+  document.body.classList.add('fixed');
+  $('system').disabled = true;
 }
 
 async function start() {
@@ -179,6 +351,10 @@ async function start() {
     select.value = kept;
   }
   fillNumbers();
+  const fixed = fixedSystem();
+  if (fixed) {
+    showFixed(fixed);
+  }
 }
 
 start();
