@@ -8,9 +8,10 @@
 //     CLOCK_MONOTONIC in nanoseconds. --pace takes one report every MS ms (the kernel holds a
 //     few more, then the host's writes wait); --answer sends an input report (the report's
 //     first 7 bytes) after each one; --unplug unbinds after the Nth report and binds again MS ms
-//     later, logged as "NS unplug" and "NS replug". Runs until SIGTERM, then unbinds.
+//     later, logged as "NS unplug" and "NS replug"; with --hold the reports for --unplug are
+//     counted only from SIGUSR1 on. Runs until SIGTERM, then unbinds.
 //   tavik-gadget stamp FILE COMMAND [ARG]...
-//     Runs COMMAND, writes "NS STATUS" to FILE the moment it has ended, exits with its status.
+//     Runs COMMAND, adds "NS STATUS" to FILE the moment it has ended, exits with its status.
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -47,10 +48,16 @@ static const unsigned char kReportDescriptor[] = {
 };
 
 static volatile sig_atomic_t stopping;
+static volatile sig_atomic_t armed;
 
 static void onStop(int signal) {
     (void)signal;
     stopping = 1;
+}
+
+static void onArm(int signal) {
+    (void)signal;
+    armed = 1;
 }
 
 static void die(const char* what, const char* detail) {
@@ -167,6 +174,7 @@ static int plug(int argc, char** argv) {
     const char* udc = argv[3];
     int paceMs = 0;
     int answer = 0;
+    int hold = 0;
     int unplugAfter[MAX_UNPLUGS];
     int awayMs[MAX_UNPLUGS];
     int unplugs = 0;
@@ -175,6 +183,8 @@ static int plug(int argc, char** argv) {
             paceMs = atoi(argv[++i]);
         } else if (strcmp(argv[i], "--answer") == 0) {
             answer = 1;
+        } else if (strcmp(argv[i], "--hold") == 0) {
+            hold = 1;
         } else if (strcmp(argv[i], "--unplug") == 0 && i + 1 < argc && unplugs < MAX_UNPLUGS &&
                    sscanf(argv[++i], "%d:%d", &unplugAfter[unplugs], &awayMs[unplugs]) == 2) {
             ++unplugs;
@@ -192,11 +202,12 @@ static int plug(int argc, char** argv) {
     }
     signal(SIGTERM, onStop);
     signal(SIGINT, onStop);
+    signal(SIGUSR1, onArm);
     writeText(gadget, "UDC", udc);
     int device = openFunction(gadget, name);
     logLine(log, "plug");
 
-    int reports = 0;
+    int counted = 0;
     int nextUnplug = 0;
     int64_t lastTaken = 0;
     while (!stopping) {
@@ -214,11 +225,13 @@ static int plug(int argc, char** argv) {
             snprintf(text + strlen(text), sizeof text - strlen(text), "%02X", report[i]);
         }
         logLine(log, text);
-        ++reports;
+        if (!hold || armed) {
+            ++counted;
+        }
         if (answer && write(device, report, 7) != 7) {
             logLine(log, "answer-failed");
         }
-        if (nextUnplug < unplugs && reports == unplugAfter[nextUnplug]) {
+        if (nextUnplug < unplugs && counted == unplugAfter[nextUnplug]) {
             close(device);
             writeText(gadget, "UDC", "\n");
             logLine(log, "unplug");
@@ -256,7 +269,7 @@ static int stamp(int argc, char** argv) {
     }
     const int64_t end = nowNs();
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    FILE* out = fopen(argv[2], "w");
+    FILE* out = fopen(argv[2], "a");
     if (out == NULL) {
         die("cannot open", argv[2]);
     }
