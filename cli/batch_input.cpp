@@ -54,6 +54,7 @@ std::optional<std::string> BatchReader::readLine(bool& tooLong) {
 std::optional<BatchLine> BatchReader::next() {
     bool tooLong = false;
     while (auto line = readLine(tooLong)) {
+        ++m_lineNumber;
         if (!m_started) {
             m_started = true;
             if (std::string_view(*line).substr(0, kByteOrderMark.size()) == kByteOrderMark) {

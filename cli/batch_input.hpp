@@ -31,6 +31,10 @@ class BatchReader {
     // The reason reading stopped early ("Is a directory"), or empty when the input just ended.
     const std::string& readError() const { return m_readError; }
 
+    // The input line (from 1, blank lines counted) that next() returned last, so that
+    // `tail -n +N` starts at it.
+    std::size_t lineNumber() const { return m_lineNumber; }
+
   private:
     // The next line without its line end, at most kMaxBatchLine + 1 bytes of it; nullopt at the
     // end of the input.
@@ -38,6 +42,7 @@ class BatchReader {
 
     std::istream& m_in;
     bool m_started = false;
+    std::size_t m_lineNumber = 0;
     std::string m_readError;
 };
 

@@ -75,6 +75,11 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     int gapMs = static_cast<int>(sendOptions.gap.count());
     send->add_option("--gap", gapMs, "Milliseconds between packets of a batch (default 300)")
         ->check(CLI::Range(0, 60000));
+    int waitSeconds = -1;
+    send->add_option("--wait", waitSeconds,
+                     "Seconds a line waits for a missing or lost transmitter (default 10 with "
+                     "--batch, else 0)")
+        ->check(CLI::Range(0, 3600));
 
     auto* devices = app.add_subcommand("devices", "List the transmitters present");
 
@@ -115,6 +120,9 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
         return kExitBadInput;
     }
     sendOptions.gap = std::chrono::milliseconds(gapMs);
+    sendOptions.wait = waitSeconds >= 0 ? std::chrono::seconds(waitSeconds)
+                       : sendArgs.batch ? kBatchWait
+                                        : std::chrono::seconds(0);
 
     int code = kExitOk;
     if (list->parsed()) {

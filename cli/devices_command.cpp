@@ -5,7 +5,7 @@
 
 #include "hex_text.hpp"
 #include "hid_backend.hpp"
-#include "messages.hpp"
+#include "link_messages.hpp"
 
 namespace tavik::cli {
 namespace {

@@ -6,42 +6,28 @@
 
 #include "batch_input.hpp"
 #include "cli_app.hpp"
+#include "command_encoder.hpp"
 #include "hex_text.hpp"
 #include "messages.hpp"
 #include "output_report.hpp"
-#include "send_session.hpp"
 #include "stream_errors.hpp"
 
 namespace tavik::cli {
 namespace {
 
-// Encoding never reaches a transmitter.
-class NoDevices : public HidBackend {
-  public:
-    std::vector<HidDeviceInfo> enumerate() override { return {}; }
-    std::unique_ptr<HidDevice> open(const std::string&, std::string&) override { return nullptr; }
-};
-
-class NoLog : public LogSink {
-  public:
-    void appendLog(std::string_view) override {}
-};
-
-// A session that only encodes: its packet and its encoder's lasting state.
+// Encoding alone: the packet and the encoder's lasting state, no link.
 class EncodeSession {
   public:
     // The block of an encoded line, or "error " and the message; `ok` tells which.
     std::string encodeLine(std::string_view system, std::string_view command, bool& ok) {
-        const SendResult result = m_session.encode(system, command);
-        ok = result.encoded();
-        return ok ? formatEncoding(m_session.packet())
+        const Encoding result = m_encoder.encode(system, command);
+        ok = result.status == EncodeStatus::kEncoded;
+        return ok ? formatEncoding(m_encoder.packet())
                   : "error " + std::string(refusalMessage(result.status)) + "\n";
     }
 
   private:
-    NoDevices m_devices;
-    NoLog m_log;
-    SendSession m_session{m_devices, m_log};
+    CommandEncoder m_encoder;
 };
 
 }  // namespace

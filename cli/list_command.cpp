@@ -12,16 +12,10 @@ namespace tavik::cli {
 
 int listSystems(std::ostream& out) {
     int nameWidth = 0;
-    for (const MakerEntry& row : kCatalogue) {
-        if (row.systemId < 0) {
-            break;
-        }
+    for (const MakerEntry& row : catalogueRows()) {
         nameWidth = std::max(nameWidth, displayWidth(row.displayName));
     }
-    for (const MakerEntry& row : kCatalogue) {
-        if (row.systemId < 0) {
-            break;
-        }
+    for (const MakerEntry& row : catalogueRows()) {
         const int padding = nameWidth - displayWidth(row.displayName) + 2;
         const std::string range =
             row.hasNumbers() ? std::to_string(row.numberMin) + ".." + std::to_string(row.numberMax)

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "send_command.hpp"
 
+#include <atomic>
+#include <cstdlib>
 #include <istream>
 #include <ostream>
+#include <string>
 
 #include "batch_input.hpp"
 #include "cli_app.hpp"
 #include "messages.hpp"
 #include "send_session.hpp"
+#include "stop_signals.hpp"
 #include "stream_errors.hpp"
 #include "stream_log.hpp"
 
@@ -18,8 +22,10 @@ namespace {
 // add up to.
 class CliSends {
   public:
-    CliSends(HidBackend& backend, const SendOptions& options, std::ostream& out, std::ostream& err)
+    CliSends(HidBackend& backend, const SendOptions& options, std::ostream& out, std::ostream& err,
+             const std::atomic<bool>* stop = nullptr)
         : m_err(err),
+          m_wait{options.wait, stop},
           m_log(out),
           m_session(backend, m_log,
                     {{options.readTimeoutMs, options.device, nullptr}, options.gap}) {
@@ -34,13 +40,14 @@ class CliSends {
     CliSends(const CliSends&) = delete;
     CliSends& operator=(const CliSends&) = delete;
 
-    void send(const BatchLine& line) {
+    // False when the line found no transmitter within a wait, so that a stream stops there.
+    bool send(const BatchLine& line) {
         if (line.tooLong) {
             m_log.appendLog(messages::kEncodingFailed);
             m_badInput = true;
-            return;
+            return true;
         }
-        const SendResult result = m_session.send(line.system, line.command);
+        const SendResult result = m_session.send(line.system, line.command, m_wait);
         m_badInput = m_badInput || result.badInput();
         m_notDelivered = m_notDelivered || (result.encoded() && !result.delivered());
         if (result.status == SendStatus::kNotFound &&
@@ -49,6 +56,7 @@ class CliSends {
             m_err << "tavik-cli: a transmitter is present but cannot be opened; "
                      "'tavik-cli devices' tells why\n";
         }
+        return result.status != SendStatus::kNotFound || m_wait.limit.count() == 0;
     }
 
     void fail() { m_badInput = true; }
@@ -59,6 +67,7 @@ class CliSends {
 
   private:
     std::ostream& m_err;
+    TransmitterWait m_wait;
     StreamLog m_log;
     SendSession m_session;
     bool m_badInput = false;
@@ -71,7 +80,9 @@ class CliSends {
 int sendSingle(HidBackend& backend, const SendOptions& options, std::string_view system,
                std::string_view command, std::ostream& out, std::ostream& err) {
     CliSends sends(backend, options, out, err);
-    sends.send({std::string(system), std::string(command)});
+    if (!sends.send({std::string(system), std::string(command)})) {
+        err << "tavik-cli: no transmitter for " << options.wait.count() << " s\n";
+    }
     return sends.exitCode();
 }
 
@@ -79,22 +90,61 @@ int sendBatch(HidBackend& backend, const SendOptions& options, std::istream& in,
               std::ostream& err) {
     // Reading must not flush `out` while the reader thread may be writing a log line to it.
     std::ostream* const tied = in.tie(nullptr);
+    std::atomic<bool> interrupted{false};
+    std::atomic<bool> readingInput{false};
+    std::atomic<std::size_t> nextLine{1};
+    const auto stoppedBefore = [&] {
+        return "; stopped before line " + std::to_string(nextLine.load()) + "\n";
+    };
     int code = kExitOk;
     {
-        CliSends sends(backend, options, out, err);
+        // Made before the session, whose reader thread must not take the signal.
+        StopSignals stops([&] {
+            interrupted = true;
+            // Nothing is in progress while the batch waits for input, which no signal ends.
+            if (readingInput.load()) {
+                err << "tavik-cli: interrupted" << stoppedBefore() << std::flush;
+                std::_Exit(kExitInterrupted);
+            }
+        });
+        CliSends sends(backend, options, out, err, &interrupted);
         BatchReader reader(in);
-        while (const auto line = reader.next()) {
-            sends.send(*line);
+        for (;;) {
+            readingInput = true;
+            const auto line = interrupted.load() ? std::optional<BatchLine>{} : reader.next();
+            readingInput = false;
+            if (!line) {
+                break;
+            }
+            nextLine = reader.lineNumber();
+            const bool found = sends.send(*line);
             if (!out) {
                 sends.fail();
                 break;
             }
+            if (interrupted.load()) {
+                if (found) {
+                    nextLine = reader.lineNumber() + 1;
+                }
+                break;
+            }
+            if (!found) {
+                err << "tavik-cli: no transmitter for " << options.wait.count() << " s"
+                    << stoppedBefore();
+                break;
+            }
+            nextLine = reader.lineNumber() + 1;
         }
-        if (!reader.readError().empty()) {
+        if (interrupted.load()) {
+            err << "tavik-cli: interrupted" << stoppedBefore();
+            code = kExitInterrupted;
+        } else if (!reader.readError().empty()) {
             reportReadError(err, reader.readError());
             sends.fail();
         }
-        code = sends.exitCode();
+        if (code == kExitOk) {
+            code = sends.exitCode();
+        }
     }
     in.tie(tied);
     return code;

@@ -6,8 +6,9 @@
 
 namespace tavik::cli {
 
-// While it lives, SIGINT and SIGTERM call `onStop` once, on a thread of its own (a signal
-// handler may do almost nothing, so it only wakes that thread). One at a time per process.
+// While it lives, SIGINT and SIGTERM (Ctrl+C, Ctrl+Break and the console's close on Windows)
+// call `onStop` once, on a thread of its own (a signal handler may do almost nothing, so it only
+// wakes that thread). One at a time per process; made before the threads it must not disturb.
 class StopSignals {
   public:
     explicit StopSignals(std::function<void()> onStop);

@@ -57,16 +57,17 @@ static_assert(lettersAreUniqueUpperCase(), "letters must be unique upper-case AS
 
 const std::array<MakerEntry, kSystemCount + 1> kCatalogue = kRows;
 
+std::span<const MakerEntry, kSystemCount> catalogueRows() {
+    return std::span(kCatalogue).first<kSystemCount>();
+}
+
 const MakerEntry& catalogueEntry(SystemId id) {
     return kCatalogue[static_cast<std::size_t>(id)];
 }
 
 std::optional<SystemId> systemByLetter(char c) {
     const char folded = static_cast<char>(static_cast<unsigned char>(c) & ~0x20U);
-    for (const MakerEntry& row : kCatalogue) {
-        if (row.systemId < 0) {
-            break;
-        }
+    for (const MakerEntry& row : catalogueRows()) {
         if (row.letter == folded) {
             return row.systemId;
         }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "system_id.hpp"
@@ -22,6 +23,9 @@ struct MakerEntry {
 
 // The eighteen systems in SystemId order, then a terminating row whose systemId is -1.
 extern const std::array<MakerEntry, kSystemCount + 1> kCatalogue;
+
+// The eighteen systems alone, for walks over the catalogue.
+std::span<const MakerEntry, kSystemCount> catalogueRows();
 
 // The row of a valid SystemId.
 const MakerEntry& catalogueEntry(SystemId id);

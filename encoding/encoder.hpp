@@ -24,9 +24,6 @@ class Encoder {
     std::int32_t encodeCommand(CodePacket& packet, SystemId system, std::int32_t number,
                                const char* text);
 
-    // The current confirm code of ALISA3 (No->Op): 0x12 until a call rewrites it.
-    std::int32_t alisaConfirmCode() const { return m_alisaConfirmCode; }
-
   private:
     std::int32_t m_alisaConfirmCode = kInitialAlisaConfirmCode;
 

@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "device_link.hpp"
 
-#include <filesystem>
 #include <system_error>
 #include <thread>
 
 #include "hex_text.hpp"
-#include "messages.hpp"
+#include "link_messages.hpp"
 #include "output_report.hpp"
 
 namespace tavik {
 
 struct DeviceLink::Connection {
     std::unique_ptr<HidDevice> writeHandle;  // the window's thread only
-    std::unique_ptr<HidDevice> readHandle;   // the reader only, until it has ended
+    // The reader's, until it has ended; the window's thread may only cancel its read.
+    std::unique_ptr<HidDevice> readHandle;
     std::thread readerThread;
 };
 
@@ -29,18 +29,6 @@ std::string cannotOpenMessage(const std::string& path, const std::string& reason
     return "デバイスを開けません(" + path + ": " + reason + ")。";
 }
 
-// The node a --device text names: a path (or a link to one), or a name under /dev.
-std::string resolveNode(const std::string& device) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    for (const fs::path& candidate : {fs::path(device), fs::path("/dev") / device}) {
-        if (fs::exists(candidate, error)) {
-            return fs::canonical(candidate, error).string();
-        }
-    }
-    return {};
-}
-
 }  // namespace
 
 DeviceLink::DeviceLink(HidBackend& backend, LogSink& log) : DeviceLink(backend, log, Options{}) {}
@@ -48,7 +36,7 @@ DeviceLink::DeviceLink(HidBackend& backend, LogSink& log) : DeviceLink(backend, 
 DeviceLink::DeviceLink(HidBackend& backend, LogSink& log, Options options)
     : m_backend(backend), m_log(log), m_options(std::move(options)) {
     if (!m_options.device.empty()) {
-        m_devicePath = resolveNode(m_options.device);
+        m_devicePath = m_backend.resolvePath(m_options.device);
     }
 }
 
@@ -76,7 +64,7 @@ bool DeviceLink::isWanted(const HidDeviceInfo& info) const {
            (!info.serialNumber.empty() && info.serialNumber == wanted);
 }
 
-int DeviceLink::findDevice() {
+int DeviceLink::findDevice(Absence absence) {
     // What is left of an earlier connection goes before a new one opens, so at most one reader
     // ever runs. (Called while connected, the old connection is given up.)
     m_connected = 0;
@@ -113,11 +101,14 @@ int DeviceLink::findDevice() {
         m_current = std::move(connection);
         return 1;
     }
+    m_unopenable = static_cast<int>(unopenable.size());
+    if (absence == Absence::kQuiet) {
+        return 0;
+    }
     m_log.appendLog(messages::kDeviceNotFound);
     for (const std::string& line : unopenable) {
         m_log.appendLog(line);
     }
-    m_unopenable = static_cast<int>(unopenable.size());
     return 0;
 }
 
@@ -128,13 +119,15 @@ void DeviceLink::readerLoop(Connection& connection) {
     const int offset = handle != nullptr && handle->readOmitsReportId() ? 1 : 0;
     for (;;) {
         std::uint8_t report[kInputReportSize] = {};
-        int n = -1;
+        int n = kReadFailed;
         if (handle != nullptr) {
             n = handle->read(report + offset, sizeof report - offset, m_options.readTimeoutMs);
         }
+        if (n == kReadCancelled) {
+            return;  // the connection was ended on purpose; its handle closes after the join
+        }
         if (n < 0) {
-            m_inputLength = 0;
-            connection.readHandle.reset();
+            storeInputReport(report, 0);
             m_log.appendLog(messages::kReceiveFailed);
             m_connected = 0;
             if (m_options.onLost) {
@@ -156,21 +149,31 @@ void DeviceLink::storeInputReport(const std::uint8_t* bytes, int length) {
     for (int i = 0; i < length && i < kInputReportSize; ++i) {
         packed |= static_cast<std::uint64_t>(bytes[i]) << (8 * i);
     }
+    // Only the reader writes, so a plain odd/even count suffices.
+    m_inputSequence.fetch_add(1);
     m_inputReport = packed;
     m_inputLength =
         static_cast<std::uint32_t>(length < kInputReportSize ? length : kInputReportSize);
+    m_inputSequence.fetch_add(1);
 }
 
 std::string DeviceLink::traceLine(const std::uint8_t* payload, int length) const {
     std::string line = "OUT[ ";
     appendHexBytes(line, std::span(payload, static_cast<std::size_t>(length)));
     line += "] / IN[ ";
-    const std::uint64_t input = m_inputReport.load();
+    std::uint64_t input = 0;
+    std::uint32_t inputLength = 0;
+    for (std::uint32_t before = 1, after = 0; before != after || (before & 1U) != 0;) {
+        before = m_inputSequence.load();
+        input = m_inputReport.load();
+        inputLength = m_inputLength.load();
+        after = m_inputSequence.load();
+    }
     std::uint8_t in[kInputReportSize];
     for (int i = 0; i < kInputReportSize; ++i) {
         in[i] = static_cast<std::uint8_t>(input >> (8 * i));
     }
-    appendHexBytes(line, std::span(in, m_inputLength.load()));
+    appendHexBytes(line, std::span(in, inputLength));
     line += "]";
     return line;
 }
@@ -192,7 +195,7 @@ TransmitResult DeviceLink::transmitPacket(const CodePacket& packet, std::int32_t
             m_log.appendLog(messages::kSendFailed);
             m_connected = 0;
             releaseLostConnection();
-            return TransmitResult::kWriteFailed;
+            return r == 0 ? TransmitResult::kNothingWritten : TransmitResult::kCutShort;
         }
         if (m_trace) {
             m_trace(traceLine(report.data() + 1, split.payloadLength[static_cast<std::size_t>(r)]));
@@ -213,7 +216,10 @@ void DeviceLink::endConnection() {
     }
     std::unique_ptr<Connection> connection = std::move(m_current);
     if (connection->readerThread.joinable()) {
-        // The reader ends within one read time-out; it may hand over its failure line meanwhile.
+        if (connection->readHandle) {
+            connection->readHandle->cancelRead();
+        }
+        // The reader may hand over its failure line meanwhile.
         m_log.whileBlocked([&] { connection->readerThread.join(); });
     }
 }

@@ -23,4 +23,15 @@ std::string deviceLocation(const std::string& path) {
     return "usb " + interface.substr(0, colon);
 }
 
+std::string deviceNode(const std::string& name) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    for (const fs::path& candidate : {fs::path(name), fs::path("/dev") / name}) {
+        if (fs::exists(candidate, error)) {
+            return fs::canonical(candidate, error).string();
+        }
+    }
+    return {};
+}
+
 }  // namespace tavik

@@ -8,4 +8,8 @@ std::string deviceLocation(const std::string&) {
     return {};
 }
 
+std::string deviceNode(const std::string& name) {
+    return name;
+}
+
 }  // namespace tavik

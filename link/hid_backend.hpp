@@ -24,15 +24,22 @@ struct HidDeviceInfo {
     std::string location;  // where it is plugged in, e.g. "usb 1-1.2"; empty where unknown
 };
 
-// One open handle of a device. A handle is used by one thread at a time; closing it (destroying
-// the object) must not overlap a call on it.
+// What read returns besides a byte count (0 means the time ran out).
+inline constexpr int kReadFailed = -1;     // the device is gone, or the handle is not valid
+inline constexpr int kReadCancelled = -2;  // cancelRead was called
+
+// One open handle of a device. A handle is used by one thread at a time, but for cancelRead;
+// closing it (destroying the object) must not overlap a call on it.
 class HidDevice {
   public:
     virtual ~HidDevice() = default;
     // Reads one input report into `buffer`, waiting at most `timeoutMs`. Returns the number of
-    // bytes read, 0 when the time ran out, or -1 when the read failed (device gone). The bytes are
-    // as the platform delivers them; see readOmitsReportId.
+    // bytes read, 0 when the time ran out, kReadFailed or kReadCancelled. The bytes are as the
+    // platform delivers them; see readOmitsReportId.
     virtual int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) = 0;
+    // From another thread than the reader's: the read in progress, and every later one, returns
+    // kReadCancelled soon, so that a reader can be ended without waiting out its time-out.
+    virtual void cancelRead() = 0;
     // True where reads deliver a report of a device without numbered reports without its report
     // ID byte (0), as hidraw does; the link puts the 0 back in front.
     virtual bool readOmitsReportId() const { return false; }
@@ -48,6 +55,9 @@ class HidBackend {
     virtual std::vector<HidDeviceInfo> enumerate() = 0;
     // Opens `path` for reading and writing; nullptr on failure, with the reason in `error`.
     virtual std::unique_ptr<HidDevice> open(const std::string& path, std::string& error) = 0;
+    // The device path that a user's name for a device stands for (a link to it, a short name),
+    // or empty where the text names no path; serial numbers are matched by the link itself.
+    virtual std::string resolvePath(const std::string& name) { return name; }
 };
 
 }  // namespace tavik

@@ -9,6 +9,7 @@
 
 #include "device_location.hpp"
 #include "platform_hid.hpp"
+#include "read_interrupt.hpp"
 
 #if defined(__APPLE__)
 #include <hidapi_darwin.h>
@@ -54,8 +55,19 @@ class HidapiDevice : public HidDevice {
     HidapiDevice& operator=(const HidapiDevice&) = delete;
 
     int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
-        return hid_read_timeout(m_device, buffer, length, timeoutMs);
+        if (!m_interrupt.enter()) {
+            return kReadCancelled;
+        }
+        const int n = hid_read_timeout(m_device, buffer, length, timeoutMs);
+        m_interrupt.leave();
+        if (m_interrupt.cancelled()) {
+            return kReadCancelled;
+        }
+        return n < 0 ? kReadFailed : n;
     }
+
+    // hidapi has no way to wake its read, and its handle must not be closed under one.
+    void cancelRead() override { m_interrupt.cancel(); }
 
     // The transmitter has no numbered reports (its reports carry ID 0); hidraw and the other
     // hidapi backends then deliver input reports without the ID byte.
@@ -68,6 +80,7 @@ class HidapiDevice : public HidDevice {
 
   private:
     hid_device* m_device;
+    ReadInterrupt m_interrupt;
 };
 
 }  // namespace
@@ -106,6 +119,10 @@ std::unique_ptr<HidDevice> HidapiBackend::open(const std::string& path, std::str
         return nullptr;
     }
     return std::make_unique<HidapiDevice>(device);
+}
+
+std::string HidapiBackend::resolvePath(const std::string& name) {
+    return deviceNode(name);
 }
 
 std::unique_ptr<HidBackend> createPlatformHidBackend() {

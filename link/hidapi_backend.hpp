@@ -15,6 +15,7 @@ class HidapiBackend : public HidBackend {
 
     std::vector<HidDeviceInfo> enumerate() override;
     std::unique_ptr<HidDevice> open(const std::string& path, std::string& error) override;
+    std::string resolvePath(const std::string& name) override;
 };
 
 }  // namespace tavik

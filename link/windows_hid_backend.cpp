@@ -74,6 +74,7 @@ class WindowsHidDevice : public HidDevice {
     WindowsHidDevice(HANDLE device, std::size_t inputLength)
         : m_device(device),
           m_event(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          m_cancel(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           m_inputLength(inputLength) {}
 
     int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
@@ -82,7 +83,9 @@ class WindowsHidDevice : public HidDevice {
         DWORD got = 0;
         if (!transfer(false, report.data(), static_cast<DWORD>(report.size()),
                       static_cast<DWORD>(timeoutMs), got)) {
-            return m_timedOut ? 0 : -1;
+            return m_outcome == Outcome::kCancelled  ? kReadCancelled
+                   : m_outcome == Outcome::kTimedOut ? 0
+                                                     : kReadFailed;
         }
         const std::size_t n = std::min<std::size_t>(got, length);
         std::memcpy(buffer, report.data(), n);
@@ -97,9 +100,18 @@ class WindowsHidDevice : public HidDevice {
                done == length;
     }
 
+    // The wait of a read also watches this event, so another thread can end it at once.
+    void cancelRead() override { SetEvent(m_cancel.get()); }
+
   private:
+    enum class Outcome { kDone, kFailed, kTimedOut, kCancelled };
+
     bool transfer(bool writing, std::uint8_t* data, DWORD length, DWORD timeoutMs, DWORD& done) {
-        m_timedOut = false;
+        m_outcome = Outcome::kFailed;
+        if (!writing && WaitForSingleObject(m_cancel.get(), 0) == WAIT_OBJECT_0) {
+            m_outcome = Outcome::kCancelled;
+            return false;
+        }
         OVERLAPPED overlapped{};
         overlapped.hEvent = m_event.get();
         ResetEvent(m_event.get());
@@ -108,20 +120,27 @@ class WindowsHidDevice : public HidDevice {
         if (!started && GetLastError() != ERROR_IO_PENDING) {
             return false;
         }
-        if (WaitForSingleObject(m_event.get(), timeoutMs) != WAIT_OBJECT_0) {
+        const HANDLE events[] = {m_event.get(), m_cancel.get()};
+        const DWORD woken = WaitForMultipleObjects(writing ? 1 : 2, events, FALSE, timeoutMs);
+        if (woken != WAIT_OBJECT_0) {
             CancelIoEx(m_device.get(), &overlapped);
             // The cancelled request must be finished before its buffer goes away.
             GetOverlappedResult(m_device.get(), &overlapped, &done, TRUE);
-            m_timedOut = true;
+            m_outcome = woken == WAIT_OBJECT_0 + 1 ? Outcome::kCancelled : Outcome::kTimedOut;
             return false;
         }
-        return GetOverlappedResult(m_device.get(), &overlapped, &done, FALSE) != 0;
+        if (GetOverlappedResult(m_device.get(), &overlapped, &done, FALSE) == 0) {
+            return false;
+        }
+        m_outcome = Outcome::kDone;
+        return true;
     }
 
     Handle m_device;
     Handle m_event;
+    Handle m_cancel;  // set once: this handle's reads are over
     std::size_t m_inputLength;
-    bool m_timedOut = false;
+    Outcome m_outcome = Outcome::kDone;
 };
 
 }  // namespace

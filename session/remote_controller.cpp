@@ -3,10 +3,8 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "catalogue.hpp"
-#include "dialog_ids.hpp"
 #include "messages.hpp"
 
 namespace tavik {
@@ -14,9 +12,14 @@ namespace tavik {
 bool RemoteController::initialise(const Presets& presets) {
     m_view.setCommandText(presets.presetCommand);
     m_session.start();
-    fillSystemSelector(presets.presetLetter);
+    const bool systemFound = fillSystemSelector(presets.presetLetter);
     fillNumberSelector();
-    applyPresetNumber(presets.presetNumber);
+    const bool numberFound = applyPresetNumber(presets.presetNumber);
+    // A refused preset would send something else than the command line asked for: the window
+    // stays open with the refusal in its log, for the user to correct.
+    if (!systemFound || !numberFound) {
+        return true;
+    }
     if (!presets.presetCommand.empty() && sendCommand(presets.presetCommand) >= 0) {
         m_presetNotDelivered = m_lastStatus != SendStatus::kDelivered;
         m_view.endDialog(1);
@@ -25,16 +28,13 @@ bool RemoteController::initialise(const Presets& presets) {
     return true;
 }
 
-void RemoteController::fillSystemSelector(const std::string& presetLetter) {
+bool RemoteController::fillSystemSelector(const std::string& presetLetter) {
     ListControl& selector = m_view.systemSelector();
     // Bit 0x20 cleared: a-z match A-Z, and nothing else matches a catalogue letter.
     const std::optional<SystemId> wanted =
         presetLetter.empty() ? std::nullopt : systemByLetter(presetLetter.front());
     int selected = -1;
-    for (const MakerEntry& row : kCatalogue) {
-        if (row.systemId < 0) {
-            break;
-        }
+    for (const MakerEntry& row : catalogueRows()) {
         const int index = selector.addItem(row.displayName, row.systemId);
         if (index >= 0 && wanted == row.systemId) {
             selected = index;
@@ -46,6 +46,7 @@ void RemoteController::fillSystemSelector(const std::string& presetLetter) {
         m_session.appendLog(messages::kUnknownSystem);
     }
     selector.select(selected);
+    return selected >= 0;
 }
 
 void RemoteController::fillNumberSelector() {
@@ -66,9 +67,9 @@ void RemoteController::fillNumberSelector() {
     selector.select(entry.numberMin <= entry.numberMax ? 0 : -1);
 }
 
-void RemoteController::applyPresetNumber(const std::string& presetNumber) {
+bool RemoteController::applyPresetNumber(const std::string& presetNumber) {
     if (presetNumber.empty()) {
-        return;
+        return true;
     }
     ListControl& selector = m_view.numberSelector();
     // A disabled selector keeps the items of an earlier system; they must not match.
@@ -77,6 +78,7 @@ void RemoteController::applyPresetNumber(const std::string& presetNumber) {
         m_session.appendLog(messages::kUnknownNumber);
     }
     selector.select(index);
+    return index >= 0;
 }
 
 SystemId RemoteController::currentSystemId() const {
@@ -97,21 +99,12 @@ std::int32_t RemoteController::sendCommand(std::string_view text) {
     return result.encoded() ? result.count : -1;
 }
 
-void RemoteController::buttonClicked(int id) {
-    if (id == ids::kSend) {
-        sendCommand(m_view.commandText());
-        return;
-    }
-    // Each function button and the function name it sends.
-    static constexpr std::pair<int, const char*> kFunctionButtons[] = {
-        {ids::kKeyUp, "KU"}, {ids::kKeyDown, "KD"}, {ids::kStart, "ST"},
-        {ids::kStop, "SP"},  {ids::kClear, "CL"},
-    };
-    for (const auto& [button, function] : kFunctionButtons) {
-        if (button == id) {
-            sendCommand(function);
-        }
-    }
+void RemoteController::sendField() {
+    sendCommand(m_view.commandText());
+}
+
+void RemoteController::sendFunction(FunctionKey key) {
+    sendCommand(functionName(key));
 }
 
 }  // namespace tavik

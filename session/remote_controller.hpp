@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "function_key.hpp"
 #include "presets.hpp"
 #include "remote_view.hpp"
 #include "send_session.hpp"
@@ -18,25 +19,30 @@ class RemoteController {
 
     // The initialisation, after the window has added its menu item and icons: the preset command
     // into the field, the link's flags, both selectors with their presets, and the preset
-    // command's send. False when that send encoded and the dialog has ended with result 1.
+    // command's send unless a preset letter or number was refused. False when that send encoded
+    // and the dialog has ended with result 1.
     bool initialise(const Presets& presets);
 
     // Rebuilds the number selector for the selected system; the system selector's change.
     void fillNumberSelector();
 
     // Encodes `text` for the selected system and number, transmits it and logs the outcome. The
-    // packet's element count, or -1 when nothing could be encoded.
+    // packet's element count, or -1 when nothing could be encoded; also when the system has
+    // numbers and none is selected.
     std::int32_t sendCommand(std::string_view text);
 
-    // SEND (the command field's text) and the five function buttons, by control identifier.
-    void buttonClicked(int id);
+    // SEND: the command field's text.
+    void sendField();
+    // A function button.
+    void sendFunction(FunctionKey key);
 
     // True after a preset command that encoded but did not reach the transmitter.
     bool presetNotDelivered() const { return m_presetNotDelivered; }
 
   private:
-    void fillSystemSelector(const std::string& presetLetter);
-    void applyPresetNumber(const std::string& presetNumber);
+    // Both false when the preset was refused (and logged).
+    bool fillSystemSelector(const std::string& presetLetter);
+    bool applyPresetNumber(const std::string& presetNumber);
     SystemId currentSystemId() const;
     std::int32_t currentSystemNumber() const;
 

@@ -1,26 +1,28 @@
 // SPDX-License-Identifier: MIT
 #include "send_session.hpp"
 
-#include <algorithm>
 #include <string>
 
 #include "command_line.hpp"
-#include "messages.hpp"
 
 namespace tavik {
 namespace {
 
-// 0x00-0x1F and 0x7F. A tab never reaches here: it separates tokens.
-bool hasControlByte(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return b < 0x20 || b == 0x7F;
-    });
+SendStatus refusalStatus(EncodeStatus status) {
+    switch (status) {
+        case EncodeStatus::kUnknownSystem:
+            return SendStatus::kUnknownSystem;
+        case EncodeStatus::kUnknownNumber:
+            return SendStatus::kUnknownNumber;
+        case EncodeStatus::kNotEncoded:
+        case EncodeStatus::kEncoded:
+            break;
+    }
+    return SendStatus::kNotEncoded;
 }
 
-SendStatus selectionStatus(SelectionError error) {
-    return error == SelectionError::kUnknownSystem ? SendStatus::kUnknownSystem
-                                                   : SendStatus::kUnknownNumber;
+bool stopped(const TransmitterWait& wait) {
+    return wait.stop != nullptr && wait.stop->load();
 }
 
 }  // namespace
@@ -28,11 +30,11 @@ SendStatus selectionStatus(SelectionError error) {
 std::string_view refusalMessage(SendStatus status) {
     switch (status) {
         case SendStatus::kUnknownSystem:
-            return messages::kUnknownSystem;
+            return refusalMessage(EncodeStatus::kUnknownSystem);
         case SendStatus::kUnknownNumber:
-            return messages::kUnknownNumber;
+            return refusalMessage(EncodeStatus::kUnknownNumber);
         case SendStatus::kNotEncoded:
-            return messages::kEncodingFailed;
+            return refusalMessage(EncodeStatus::kNotEncoded);
         default:
             return {};
     }
@@ -52,76 +54,88 @@ void SendSession::start() {
     m_link.initialise();
 }
 
-SendResult SendSession::encode(SystemId system, std::int32_t number, std::string_view text) {
-    SendResult result;
-    if (!isValidSystemId(system)) {
-        result.status = SendStatus::kUnknownSystem;
-        return result;
+SendResult SendSession::send(SystemId system, std::int32_t number, std::string_view text,
+                             const TransmitterWait& wait) {
+    const Encoding encoded = m_encoder.encode(system, number, text);
+    if (encoded.status != EncodeStatus::kEncoded) {
+        return refuse(refusalStatus(encoded.status));
     }
-    if (hasControlByte(text)) {
-        return result;  // a NUL must never end the text early, nor another byte pass as a key
-    }
-    const std::string zeroTerminated(text);
-    const std::int32_t count =
-        m_encoder.encodeCommand(m_packet, system, number, zeroTerminated.c_str());
-    if (count > 0) {
-        result.count = count;
-        result.status = SendStatus::kEncoded;
-    }
-    return result;
+    return transmitEncoded(system, number, text, encoded.count, wait);
 }
 
-SendResult SendSession::encode(std::string_view systemToken, std::string_view text) {
+SendResult SendSession::send(std::string_view systemToken, std::string_view text,
+                             const TransmitterWait& wait) {
     const SystemSelection selection = resolveSystemToken(systemToken);
-    if (selection.error != SelectionError::kNone) {
-        return SendResult{selectionStatus(selection.error), -1, {}};
+    const Encoding encoded = m_encoder.encode(systemToken, text);
+    if (encoded.status != EncodeStatus::kEncoded) {
+        return refuse(refusalStatus(encoded.status));
     }
-    return encode(selection.systemId, selection.number, text);
+    return transmitEncoded(selection.systemId, selection.number, text, encoded.count, wait);
 }
 
-SendResult SendSession::send(SystemId system, std::int32_t number, std::string_view text) {
-    SendResult result;
+SendResult SendSession::refuse(SendStatus status) {
+    SendResult result{status, -1, {}};
     m_log.record(&result.lines);
-    const SendResult encoded = encode(system, number, text);
-    if (encoded.encoded()) {
-        result.count = encoded.count;
-        result.status = transmit(system, number, text);
-    } else {
-        result.status = encoded.status;
-        appendLog(refusalMessage(encoded.status));
-    }
+    appendLog(refusalMessage(status));
     m_log.record(nullptr);
     return result;
 }
 
-SendResult SendSession::send(std::string_view systemToken, std::string_view text) {
-    const SystemSelection selection = resolveSystemToken(systemToken);
-    if (selection.error == SelectionError::kNone) {
-        return send(selection.systemId, selection.number, text);
-    }
-    SendResult result{selectionStatus(selection.error), -1, {}};
+SendResult SendSession::transmitEncoded(SystemId system, std::int32_t number, std::string_view text,
+                                        std::int32_t count, const TransmitterWait& wait) {
+    SendResult result{SendStatus::kNotFound, count, {}};
     m_log.record(&result.lines);
-    appendLog(refusalMessage(result.status));
-    m_log.record(nullptr);
-    return result;
-}
-
-SendStatus SendSession::transmit(SystemId system, std::int32_t number, std::string_view text) {
-    waitForGap();
-    const TransmitResult sent = m_link.transmitPacket(m_packet, m_packet.count);
-    if (sent != TransmitResult::kNotConnected) {
-        m_lastWriteEnd = std::chrono::steady_clock::now();
-    }
+    const TransmitResult sent = transmitWaiting(wait);
     appendLog(sendLogLine(system, number, text));
+    m_log.record(nullptr);
     switch (sent) {
         case TransmitResult::kSent:
-            return SendStatus::kDelivered;
-        case TransmitResult::kWriteFailed:
-            return SendStatus::kWriteFailed;
+            result.status = SendStatus::kDelivered;
+            break;
+        case TransmitResult::kNothingWritten:
+        case TransmitResult::kCutShort:
+            result.status = SendStatus::kWriteFailed;
+            break;
         case TransmitResult::kNotConnected:
             break;
     }
-    return SendStatus::kNotFound;
+    return result;
+}
+
+TransmitResult SendSession::transmitWaiting(const TransmitterWait& wait) {
+    TransmitResult sent = transmitAfterGap();
+    if (wait.limit.count() <= 0) {
+        return sent;
+    }
+    // The absence is told once: by the search that found nothing, or after a lost write by the
+    // first search that follows.
+    bool absenceLogged = sent == TransmitResult::kNotConnected;
+    bool rewritten = false;  // a packet whose first write failed is written once more, no more
+    const auto deadline = std::chrono::steady_clock::now() + wait.limit;
+    while (!stopped(wait)) {
+        if (sent == TransmitResult::kNothingWritten && !rewritten) {
+            rewritten = true;
+        } else if (sent != TransmitResult::kNotConnected) {
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        std::this_thread::sleep_for(kSearchInterval);
+        const Absence absence = absenceLogged ? Absence::kQuiet : Absence::kLogged;
+        absenceLogged = true;
+        sent = m_link.findDevice(absence) == 1 ? transmitAfterGap() : TransmitResult::kNotConnected;
+    }
+    return sent;
+}
+
+TransmitResult SendSession::transmitAfterGap() {
+    waitForGap();
+    const TransmitResult sent = m_link.transmitPacket(m_encoder.packet(), m_encoder.packet().count);
+    if (sent != TransmitResult::kNotConnected) {
+        m_lastWriteEnd = std::chrono::steady_clock::now();
+    }
+    return sent;
 }
 
 void SendSession::waitForGap() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -10,8 +11,8 @@
 #include <vector>
 
 #include "code_packet.hpp"
+#include "command_encoder.hpp"
 #include "device_link.hpp"
-#include "encoder.hpp"
 #include "system_id.hpp"
 
 namespace tavik {
@@ -19,13 +20,15 @@ namespace tavik {
 // The least time between packets when commands come in a stream (a batch, or phones).
 inline constexpr std::chrono::milliseconds kStreamGap{300};
 
+// How often a send that waits for its transmitter searches again.
+inline constexpr std::chrono::milliseconds kSearchInterval{200};
+
 enum class SendStatus {
     kUnknownSystem,  // no system selected, or the letter names none
-    kUnknownNumber,  // the number is not one of the system's
+    kUnknownNumber,  // the number is not one of the system's, or none is selected
     kNotEncoded,     // the command does not encode for the system
-    kEncoded,        // encoded into the packet; not sent (encode only)
     kDelivered,      // every report was written
-    kNotFound,       // encoded, but no transmitter was found
+    kNotFound,       // encoded, but no transmitter was found (within the wait, if any)
     kWriteFailed,    // encoded, but a write failed
 };
 
@@ -33,18 +36,25 @@ enum class SendStatus {
 struct SendResult {
     SendStatus status = SendStatus::kNotEncoded;
     std::int32_t count = -1;         // the packet's element count once encoded, else -1
-    std::vector<std::string> lines;  // what the send logged, in order (sends only)
+    std::vector<std::string> lines;  // what the send logged, in order
 
     bool encoded() const { return count > 0; }
     bool badInput() const { return count <= 0; }
     bool delivered() const { return status == SendStatus::kDelivered; }
 };
 
-// The log line that tells why a command was refused before anything was sent; empty for a
-// command that encoded.
+// How long a send waits for a transmitter that is missing or lost: it searches again every
+// kSearchInterval and says once that none was found. Zero: one search, as the window does.
+struct TransmitterWait {
+    std::chrono::seconds limit{0};
+    // When set and true, the wait ends at once (an interrupted batch).
+    const std::atomic<bool>* stop = nullptr;
+};
+
+// The log line that tells why a command was refused before anything was sent; empty otherwise.
 std::string_view refusalMessage(SendStatus status);
 
-// The program's one send session, beneath every front end: its one packet, the encoder with its
+// The program's one send session, beneath every front end: the encoder with its packet and
 // lasting state, and the link. Every method is for the thread that owns the link (the window's
 // thread, or the CLI's main thread); log lines of the reader thread reach `log` as the link says.
 class SendSession {
@@ -64,17 +74,15 @@ class SendSession {
     // Not connected, running; nothing is opened until the first send.
     void start();
 
-    // Encodes into the session's packet without sending or logging. A command text is taken
-    // whole: a control byte in it (a NUL included) is a character no system has a key for.
-    SendResult encode(SystemId system, std::int32_t number, std::string_view text);
-    // The same for a system token ("T3": letter, then an optional number written as listed).
-    SendResult encode(std::string_view systemToken, std::string_view text);
-
     // Encodes and, when that succeeded, transmits; logs the outcome and, after a transmission
     // attempt, the command line that repeats the send ("tavik T3 12"). A system of -1 means that
-    // none is selected.
-    SendResult send(SystemId system, std::int32_t number, std::string_view text);
-    SendResult send(std::string_view systemToken, std::string_view text);
+    // none is selected. A packet none of whose reports was written is sent again once the
+    // transmitter is back, within `wait`; one cut between its reports is not.
+    SendResult send(SystemId system, std::int32_t number, std::string_view text,
+                    const TransmitterWait& wait = {});
+    // The same for a system token ("T3": letter, then an optional number written as listed).
+    SendResult send(std::string_view systemToken, std::string_view text,
+                    const TransmitterWait& wait = {});
 
     // A line for the log, from the owner's thread.
     void appendLog(std::string_view line);
@@ -87,7 +95,7 @@ class SendSession {
     // The least time between packets from now on (the window keeps one while phones send).
     void setGap(std::chrono::milliseconds gap) { m_gap = gap; }
 
-    const CodePacket& packet() const { return m_packet; }
+    const CodePacket& packet() const { return m_encoder.packet(); }
     DeviceLink& link() { return m_link; }
 
   private:
@@ -109,12 +117,15 @@ class SendSession {
         std::vector<std::string>* m_recording = nullptr;
     };
 
-    SendStatus transmit(SystemId system, std::int32_t number, std::string_view text);
+    SendResult refuse(SendStatus status);
+    SendResult transmitEncoded(SystemId system, std::int32_t number, std::string_view text,
+                               std::int32_t count, const TransmitterWait& wait);
+    TransmitResult transmitWaiting(const TransmitterWait& wait);
+    TransmitResult transmitAfterGap();
     void waitForGap();
 
     RecordingLog m_log;
-    CodePacket m_packet;
-    Encoder m_encoder;
+    CommandEncoder m_encoder;
     std::chrono::milliseconds m_gap;
     std::optional<std::chrono::steady_clock::time_point> m_lastWriteEnd;
     DeviceLink m_link;  // last: it may log while it shuts down

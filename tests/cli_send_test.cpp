@@ -3,23 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 #include "cli_app.hpp"
 #include "hex_text.hpp"
 #include "support/fake_hid_backend.hpp"
+#include "support/interrupt.hpp"
 
 namespace tavik {
 namespace {
 
 using test::FakeHidBackend;
-
-std::vector<std::string> hexWrites(const FakeHidBackend& backend, const std::string& path) {
-    std::vector<std::string> out;
-    for (const auto& w : backend.writes(path)) {
-        out.push_back(hexJoined(w));
-    }
-    return out;
-}
+using test::hexWrites;
 
 struct CliRun {
     int exitCode;
@@ -85,15 +80,118 @@ TEST(CliSend, BatchKeepsOneConnectionAndTracesReports) {
     EXPECT_EQ(backend.opens("t"), 2);
 }
 
-TEST(CliSend, BatchSearchesAgainWhileNotConnected) {
+// A batch waits for a missing or lost transmitter (--wait, 10 s by default), saying so once per
+// absence; when the wait runs out it stops and names the line to resume at.
+TEST(CliSend, BatchWaitsForItsTransmitter) {
+    const std::string notFound = "デバイスが見付かりません。\n";
+    const std::string found = "デバイスが見付かりました(Rev.0100)。\n";
+    const std::string sendFailed = "デバイスへの送信に失敗しました。\n";
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        int failingWrite;  // of the transmitter plugged in from the start; 0: none plugged in
+        const char* input;
+        int exitCode;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {"no wait: each line searches once",
+         {"--wait", "0"},
+         0,
+         "J KU\nJ KD\n",
+         1,
+         notFound + "tavik J KU\n" + notFound + "tavik J KD\n",
+         ""},
+        {"the wait runs out: nothing more is read",
+         {"--wait", "1"},
+         0,
+         "\nJ KU\nJ KD\n",
+         1,
+         notFound + "tavik J KU\n",
+         "tavik-cli: no transmitter for 1 s; stopped before line 2\n"},
+        {"a packet none of whose reports was written is written again",
+         {},
+         1,
+         "J KU\nJ KD\n",
+         0,
+         found + sendFailed + found + "tavik J KU\ntavik J KD\n",
+         ""},
+        {"without a wait it is not",
+         {"--wait", "0"},
+         1,
+         "J KU\nJ KD\n",
+         1,
+         found + sendFailed + "tavik J KU\n" + found + "tavik J KD\n",
+         ""},
+        {"a packet cut between its reports is not",
+         {},
+         2,
+         "X 12345\nJ KD\n",
+         1,
+         found + sendFailed + "tavik X 12345\n" + found + "tavik J KD\n",
+         ""},
+    };
+    for (const auto& c : cases) {
+        FakeHidBackend backend;
+        if (c.failingWrite > 0) {
+            backend.plug({.path = "t"});
+            backend.failWrite("t", c.failingWrite);
+        }
+        std::vector<std::string> args{"send", "--batch", "--gap", "0"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliRun r = runTool(backend, args, c.input);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name;
+        EXPECT_EQ(r.out, c.out) << c.name;
+        EXPECT_EQ(r.err, c.err) << c.name;
+    }
+}
+
+// Unplugged after two packets and back 500 ms later: the reader's loss is told, no line is lost,
+// the gap holds across the reconnection, and the absence is told once.
+TEST(CliSend, BatchRidesOutAReplug) {
+    using namespace std::chrono_literals;
     FakeHidBackend backend;
     backend.plug({.path = "t"});
-    backend.failWrite("t", 1);
-    const CliRun r = runTool(backend, {"send", "--batch"}, "J KU\nJ KD\n");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out,
-              "デバイスが見付かりました(Rev.0100)。\nデバイスへの送信に失敗しました。\ntavik J KU\n"
-              "デバイスが見付かりました(Rev.0100)。\ntavik J KD\n");
+    std::thread unplugger([&] {
+        while (backend.writes("t").size() < 2) {
+            std::this_thread::sleep_for(1ms);
+        }
+        backend.unplug("t");
+        std::this_thread::sleep_for(500ms);
+        backend.plug({.path = "t"});
+    });
+    const CliRun r =
+        runTool(backend, {"send", "--batch", "--gap", "100"}, "J 1\nJ 2\nJ 3\nJ 4\nJ 5\n");
+    unplugger.join();
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(hexWrites(backend, "t").size(), 5U);
+    for (const char* once : {"デバイスからの受信に失敗しました。", "デバイスが見付かりません。"}) {
+        EXPECT_NE(r.out.find(once), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find(once), r.out.rfind(once)) << r.out;
+    }
+    const auto times = backend.writeTimes("t");
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        EXPECT_GE(times[i] - times[i - 1], 100ms) << i;
+    }
+}
+
+// Ctrl+C while a line waits ends the batch there, with the line to resume at.
+TEST(CliSend, InterruptedBatchNamesTheLineToResumeAt) {
+    using namespace std::chrono_literals;
+    FakeHidBackend backend;
+    bool interrupted = false;
+    std::thread interrupter([&] {
+        std::this_thread::sleep_for(300ms);
+        interrupted = test::interruptThisProcess();
+    });
+    const CliRun r = runTool(backend, {"send", "--batch", "--wait", "2"}, "J 1\nJ 2\n");
+    interrupter.join();
+    if (!interrupted) {
+        GTEST_SKIP() << "no Ctrl+C here (no console)";
+    }
+    EXPECT_EQ(r.exitCode, 130);
+    EXPECT_EQ(r.out, "デバイスが見付かりません。\ntavik J 1\n");
+    EXPECT_EQ(r.err, "tavik-cli: interrupted; stopped before line 1\n");
 }
 
 // Bad lines of a batch send nothing, and the batch goes on with the next line.

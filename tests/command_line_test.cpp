@@ -88,6 +88,7 @@ TEST(ResolveSystemToken, LetterAndNumber) {
 TEST(SendLogLine, RepeatsTheCommandLine) {
     EXPECT_EQ(sendLogLine(15, 3, "12"), "tavik T3 12");
     EXPECT_EQ(sendLogLine(16, 12, "ku"), "tavik C12 ku");
+    EXPECT_EQ(sendLogLine(16, 0, "ku"), "tavik C0 ku") << "number 0 is a number";
     EXPECT_EQ(sendLogLine(0, -1, "123"), "tavik X 123");
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <thread>
 
@@ -29,7 +30,7 @@ TEST(CrossThreadLog, ALineFromAnotherThreadLandsAfterTheEarlierOnes) {
     EXPECT_EQ(lines, (std::vector<std::string>{"first", "from reader", "second"}));
 }
 
-TEST(CrossThreadLog, ManyThreadsKeepWholeLines) {
+TEST(CrossThreadLog, ManyThreadsKeepWholeLinesInTheirOrder) {
     std::vector<std::string> lines;
     std::atomic<bool> done{false};
     CrossThreadLog log([&](const std::string& line) { lines.push_back(line); }, nullptr);
@@ -53,7 +54,12 @@ TEST(CrossThreadLog, ManyThreadsKeepWholeLines) {
     }
     joiner.join();
     log.deliverPending();
-    EXPECT_EQ(lines.size(), 200U);
+    ASSERT_EQ(lines.size(), 200U);
+    std::array<int, 4> next{};  // each thread's lines arrive whole and in its own order
+    for (const std::string& line : lines) {
+        const int t = line[7] - '0';
+        ASSERT_EQ(line, "thread " + std::to_string(t) + " line " + std::to_string(next[t]++));
+    }
 }
 
 }  // namespace

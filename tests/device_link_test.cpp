@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -10,7 +11,7 @@
 #include "cross_thread_log.hpp"
 #include "encoder.hpp"
 #include "hex_text.hpp"
-#include "messages.hpp"
+#include "link_messages.hpp"
 #include "support/fake_hid_backend.hpp"
 #include "support/recording_log.hpp"
 
@@ -19,6 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::FakeHidBackend;
+using test::hexWrites;
 using test::RecordingLog;
 
 const std::string kFound0100 = "デバイスが見付かりました(Rev.0100)。";
@@ -32,14 +34,6 @@ CodePacket encoded(SystemId system, std::int32_t number, const char* text) {
     CodePacket packet;
     EXPECT_GT(Encoder{}.encodeCommand(packet, system, number, text), 0);
     return packet;
-}
-
-std::vector<std::string> hexWrites(const FakeHidBackend& backend, const std::string& path) {
-    std::vector<std::string> out;
-    for (const auto& w : backend.writes(path)) {
-        out.push_back(hexJoined(w));
-    }
-    return out;
 }
 
 template <typename Predicate>
@@ -74,7 +68,8 @@ TEST_F(DeviceLinkTest, NotFoundThenFoundByALaterSend) {
     const CodePacket packet = encoded(3, -1, "se");
     EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kNotConnected);
     EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kNotConnected);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{kNotFound, kNotFound}));
+    EXPECT_EQ(link.findDevice(Absence::kQuiet), 0);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{kNotFound, kNotFound})) << "a quiet search";
 
     backend.plug({.path = "/dev/hidraw3"});
     EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent);
@@ -124,35 +119,47 @@ TEST_F(DeviceLinkTest, ReportsCarryTheStaleFillerOfTheFirst) {
 
 TEST_F(DeviceLinkTest, UnplugLogsTheFailureOnceAndTheNextSendSearches) {
     backend.plug({.path = "t"});
-    DeviceLink link(backend, log, kFastReads);
+    std::atomic<int> losses{0};
+    DeviceLink link(backend, log, {5, "", [&] { ++losses; }});
     link.initialise();
     ASSERT_EQ(link.findDevice(), 1);
     backend.unplug("t");
-    ASSERT_TRUE(eventually([&] { return link.connected() == 0; }));
+    ASSERT_TRUE(eventually([&] { return losses.load() == 1; })) << "the front end is told";
+    EXPECT_EQ(link.connected(), 0);
     const CodePacket packet = encoded(3, -1, "KU");
     // The search first ends the old reader: whatever it logged is in by then.
     EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kNotConnected);
     EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kReceiveFailed, kNotFound}));
     EXPECT_EQ(backend.openHandles(), 0) << "the lost connection's write handle is closed too";
+    EXPECT_EQ(losses.load(), 1);
 }
 
-TEST_F(DeviceLinkTest, FailedFirstWriteStopsThePacketAndDropsTheConnection) {
-    backend.plug({.path = "t"});
-    DeviceLink link(backend, log, kFastReads);
-    link.initialise();
-    ASSERT_EQ(link.findDevice(), 1);
-    backend.failWrite("t", 1);
-    const CodePacket packet = encoded(0, -1, "12345");  // two reports
-    EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kWriteFailed);
-    EXPECT_EQ(link.connected(), 0);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kSendFailed}));
-    EXPECT_TRUE(backend.writes("t").empty());
-    EXPECT_EQ(backend.openHandles(), 0) << "closed at once, the reader's handle included";
+// A failed write drops the connection and the rest of the packet; the result tells whether any
+// of the packet reached the transmitter.
+TEST(DeviceLinkWrites, FailedWriteStopsThePacketAndDropsTheConnection) {
+    const struct {
+        int failingWrite;
+        TransmitResult result;
+    } cases[] = {{1, TransmitResult::kNothingWritten}, {2, TransmitResult::kCutShort}};
+    for (const auto& c : cases) {
+        FakeHidBackend backend;
+        RecordingLog log;
+        backend.plug({.path = "t"});
+        DeviceLink link(backend, log, kFastReads);
+        link.initialise();
+        ASSERT_EQ(link.findDevice(), 1);
+        backend.failWrite("t", c.failingWrite);
+        const CodePacket packet = encoded(0, -1, "12345");  // two reports
+        EXPECT_EQ(link.transmitPacket(packet, packet.count), c.result);
+        EXPECT_EQ(link.connected(), 0);
+        EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kSendFailed}));
+        EXPECT_EQ(backend.writes("t").size(), static_cast<std::size_t>(c.failingWrite - 1));
+        EXPECT_EQ(backend.openHandles(), 0) << "closed at once, the reader's handle included";
 
-    EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent);
-    EXPECT_EQ(log.lines().back(), kFound0100) << "the next send searches again";
-    EXPECT_EQ(backend.writes("t").size(), 2U);
-    EXPECT_EQ(backend.openHandles(), 2) << "the lost connection's handles are released";
+        EXPECT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent);
+        EXPECT_EQ(log.lines().back(), kFound0100) << "the next send searches again";
+        EXPECT_EQ(backend.openHandles(), 2) << "the lost connection's handles are released";
+    }
 }
 
 TEST_F(DeviceLinkTest, FailedSecondOpenShowsThroughTheReader) {
@@ -198,30 +205,41 @@ TEST_F(DeviceLinkTest, InputReportStartsWithTheReportIdWhereTheReadOmitsIt) {
     })) << last;
 }
 
-// shutdownLink must return promptly whatever the reader is doing.
-TEST_F(DeviceLinkTest, ShutdownIsBoundedInEveryState) {
+// shutdownLink cancels the reader's read: it returns at once whatever the reader is doing, even
+// with a read time-out far longer than any bound here.
+TEST_F(DeviceLinkTest, ShutdownIsPromptInEveryState) {
+    std::atomic<int> losses{0};
+    const DeviceLink::Options slowReads{5000, "", [&] { ++losses; }};
     {
-        DeviceLink never(backend, log);
+        DeviceLink never(backend, log, slowReads);
         never.initialise();
-        EXPECT_LT(timed([&] { never.shutdownLink(); }), 50ms) << "never connected";
+        EXPECT_LT(timed([&] { never.shutdownLink(); }), 100ms) << "never connected";
     }
     backend.plug({.path = "silent"});
     {
-        DeviceLink link(backend, log);  // the program's 100 ms read time-out
+        DeviceLink link(backend, log, slowReads);
         link.initialise();
         ASSERT_EQ(link.findDevice(), 1);
-        EXPECT_LT(timed([&] { link.shutdownLink(); }), 500ms) << "reader waiting in a read";
+        EXPECT_LT(timed([&] { link.shutdownLink(); }), 100ms) << "reader waiting in a read";
     }
     {
-        DeviceLink link(backend, log);
+        DeviceLink link(backend, log, slowReads);
         link.initialise();
         ASSERT_EQ(link.findDevice(), 1);
         backend.failWrite("silent", 1);
         const CodePacket packet = encoded(3, -1, "KU");
-        ASSERT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kWriteFailed);
-        EXPECT_LT(timed([&] { link.shutdownLink(); }), 500ms) << "connection dropped by a write";
+        EXPECT_LT(timed([&] {
+                      EXPECT_EQ(link.transmitPacket(packet, packet.count),
+                                TransmitResult::kNothingWritten);
+                  }),
+                  100ms)
+            << "connection dropped by a write";
+        EXPECT_LT(timed([&] { link.shutdownLink(); }), 100ms);
     }
     EXPECT_EQ(backend.openHandles(), 0);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{kFound0100, kFound0100, kSendFailed}))
+        << "an ended reader says nothing";
+    EXPECT_EQ(losses.load(), 0) << "and tells of no loss";
 }
 
 // The window's log only takes lines when its thread pumps. A reader that hands over its failure
@@ -251,7 +269,7 @@ TEST_F(DeviceLinkTest, ThousandReconnectionsLeaveOneReaderAndNoHandles) {
         backend.plug({.path = "t"});
         // Unless the reader has seen the unplug yet, the first write fails and drops the link.
         TransmitResult result = link.transmitPacket(packet, packet.count);
-        if (result == TransmitResult::kWriteFailed) {
+        if (result == TransmitResult::kNothingWritten) {
             result = link.transmitPacket(packet, packet.count);
         }
         ASSERT_EQ(result, TransmitResult::kSent) << cycle;
@@ -281,7 +299,7 @@ TEST_F(DeviceLinkTest, DeviceOptionFollowsItsTransmitter) {
         ASSERT_EQ(link.transmitPacket(packet, packet.count), TransmitResult::kSent) << wanted;
         devices.unplug("/dev/hidraw7");
         devices.plug({.path = "/dev/hidraw9", .versionNumber = 0x0200, .serialNumber = "S-2"});
-        if (link.transmitPacket(packet, packet.count) == TransmitResult::kWriteFailed) {
+        if (link.transmitPacket(packet, packet.count) == TransmitResult::kNothingWritten) {
             link.transmitPacket(packet, packet.count);  // the unplug was not seen yet
         }
         EXPECT_EQ(devices.opens("/dev/hidraw3"), 0) << wanted;

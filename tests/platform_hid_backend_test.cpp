@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace tavik {
 namespace {
@@ -47,6 +50,36 @@ TEST(PlatformHidBackend, OpensARealTransmitterTwice) {
     ASSERT_NE(reader, nullptr) << error;
     std::uint8_t report[8];
     EXPECT_GE(reader->read(report, sizeof report, 50), 0);
+}
+
+// A reader that waits in a long read is ended at once by a cancel from another thread, so that a
+// program ends right after its last report.
+TEST(PlatformHidBackend, CancelEndsAWaitingReadOfARealTransmitter) {
+    const char* path = std::getenv("TAVIK_TEST_DEVICE");
+    if (path == nullptr) {
+        GTEST_SKIP() << "set TAVIK_TEST_DEVICE to a transmitter's path";
+    }
+    using namespace std::chrono;
+    const auto backend = createPlatformHidBackend();
+    std::string error;
+    auto reader = backend->open(path, error);
+    ASSERT_NE(reader, nullptr) << error;
+    int last = 0;
+    steady_clock::time_point returned;
+    std::thread thread([&] {
+        std::uint8_t report[8];
+        while ((last = reader->read(report, sizeof report, 10000)) >= 0) {
+        }
+        returned = steady_clock::now();
+    });
+    std::this_thread::sleep_for(milliseconds(200));  // well inside the read
+    const auto start = steady_clock::now();
+    reader->cancelRead();
+    thread.join();  // at the latest when the read's time runs out
+    const auto took = duration_cast<milliseconds>(returned - start);
+    EXPECT_EQ(last, kReadCancelled);
+    EXPECT_LT(took, seconds(1));
+    std::printf("cancel ended the read in %lld ms\n", static_cast<long long>(took.count()));
 }
 
 }  // namespace

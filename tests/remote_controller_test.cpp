@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "dialog_ids.hpp"
 #include "hex_text.hpp"
 #include "support/fake_hid_backend.hpp"
 #include "support/recording_log.hpp"
@@ -127,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
         PresetCase{"unknown_letter", "Q", "", "", true, -1, -1, {kSystemMessage}},
         PresetCase{"digit_letter", "3", "", "", true, -1, -1, {kSystemMessage}},
         PresetCase{"high_byte_letter", "\xD4", "", "", true, -1, -1, {kSystemMessage}},
+        // A refused letter or number: the command is not sent, the window stays open.
         PresetCase{"unknown_letter_command_kept_open",
                    "Q",
                    "1",
@@ -134,7 +134,11 @@ INSTANTIATE_TEST_SUITE_P(
                    true,
                    -1,
                    -1,
-                   {kSystemMessage, kNumberMessage, kSystemMessage}},
+                   {kSystemMessage, kNumberMessage}},
+        PresetCase{"unknown_letter_only_kept_open", "Y", "", "KU", true, -1, -1, {kSystemMessage}},
+        PresetCase{"unknown_number_kept_open", "T", "99", "1", true, 15, -1, {kNumberMessage}},
+        PresetCase{"letter_as_number_kept_open", "Z", "Z", "1", true, 14, -1, {kNumberMessage}},
+        PresetCase{"number_for_a_system_without", "J", "1", "KU", true, 3, -1, {kNumberMessage}},
         PresetCase{"failing_command_kept_open", "G", "", "SE", true, 2, -1, {kEncodeMessage}},
         PresetCase{"command_sent_without_transmitter",
                    "T",
@@ -144,14 +148,6 @@ INSTANTIATE_TEST_SUITE_P(
                    15,
                    2,
                    {kNotFound, "tavik T3 12"}},
-        PresetCase{"number_mismatch_sends_without_number",
-                   "T",
-                   "9",
-                   "12",
-                   false,
-                   15,
-                   -1,
-                   {kNumberMessage, kNotFound, "tavik T 12"}},
         PresetCase{"long_command_whole",
                    "J",
                    "",
@@ -191,14 +187,14 @@ TEST_F(ControllerTest, NumberSelectorFollowsTheSystem) {
     }
     EXPECT_EQ(view.numbers.texts(), expected) << "numeric order";
     view.numbers.select(12);
-    controller.buttonClicked(ids::kKeyUp);
+    controller.sendFunction(FunctionKey::kKeyUp);
     EXPECT_EQ(log.lines().back(), "tavik C12 KU");
 
     view.systems.select(3);  // JOYSOUND: no numbers
     controller.fillNumberSelector();
     EXPECT_FALSE(view.numbers.enabled);
     EXPECT_EQ(view.numbers.selected, -1);
-    controller.buttonClicked(ids::kKeyUp);
+    controller.sendFunction(FunctionKey::kKeyUp);
     EXPECT_EQ(log.lines().back(), "tavik J KU");
 
     view.systems.select(16);
@@ -211,25 +207,41 @@ TEST_F(ControllerTest, NumberSelectorFollowsTheSystem) {
 TEST_F(ControllerTest, ButtonsSendTheirFunctionsAndSendTheField) {
     backend.plug({.path = "t"});
     ASSERT_TRUE(initialiseWith("G", "", ""));
-    controller.buttonClicked(ids::kClear);  // GIGA has no CL
+    controller.sendFunction(FunctionKey::kClear);  // GIGA has no CL
     EXPECT_EQ(log.lines(), (std::vector<std::string>{kEncodeMessage}));
     EXPECT_EQ(backend.opens("t"), 0) << "nothing searched or sent";
-    const std::pair<int, const char*> buttons[] = {{ids::kKeyUp, "tavik G KU"},
-                                                   {ids::kKeyDown, "tavik G KD"},
-                                                   {ids::kStart, "tavik G ST"},
-                                                   {ids::kStop, "tavik G SP"}};
-    for (const auto& [id, line] : buttons) {
-        controller.buttonClicked(id);
-        EXPECT_EQ(log.lines().back(), line) << id;
+    const std::pair<FunctionKey, const char*> buttons[] = {{FunctionKey::kKeyUp, "tavik G KU"},
+                                                           {FunctionKey::kKeyDown, "tavik G KD"},
+                                                           {FunctionKey::kStart, "tavik G ST"},
+                                                           {FunctionKey::kStop, "tavik G SP"}};
+    for (const auto& [key, line] : buttons) {
+        controller.sendFunction(key);
+        EXPECT_EQ(log.lines().back(), line);
     }
     view.field = "1-2-3-4-5-6-7-8-9";
-    controller.buttonClicked(ids::kSend);
+    controller.sendField();
     EXPECT_EQ(log.lines().back(), "tavik G 1-2-3-4-5-6-7-8") << "the field's first 15";
     view.field.clear();
-    controller.buttonClicked(ids::kSend);
+    controller.sendField();
     EXPECT_EQ(log.lines().back(), kEncodeMessage) << "an empty field";
     EXPECT_EQ(log.lines()[1], kFound);
     EXPECT_EQ(backend.writes("t").size(), 6U) << "four functions, then two reports";
+}
+
+// A refused preset number leaves a system with numbers without one: every send is refused
+// until a number is chosen, so that no log line reads as a command line for another packet.
+TEST_F(ControllerTest, NoNumberSelectedRefusesEverySend) {
+    backend.plug({.path = "t"});
+    ASSERT_TRUE(initialiseWith("Z", "Z", "1"));
+    controller.sendFunction(FunctionKey::kKeyUp);
+    view.field = "12";
+    controller.sendField();
+    EXPECT_EQ(controller.sendCommand("12"), -1);
+    EXPECT_EQ(log.lines(), std::vector<std::string>(4, kNumberMessage));
+    EXPECT_EQ(backend.opens("t"), 0) << "nothing searched or sent";
+    view.numbers.select(0);
+    controller.sendField();
+    EXPECT_EQ(log.lines().back(), "tavik Z1 12");
 }
 
 // The result of a send carries the lines it logged, and only those.

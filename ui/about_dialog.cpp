@@ -6,6 +6,7 @@
 
 #include "app_icon.hpp"
 #include "control_ids.hpp"
+#include "control_property.hpp"
 #include "dialog_units.hpp"
 #include "version.hpp"
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <optional>
 
 #include "about_dialog.hpp"
 #include "about_menu.hpp"
@@ -14,6 +15,7 @@
 #include "app_icon.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
+#include "control_property.hpp"
 #include "dialog_units.hpp"
 #include "drop_down_list.hpp"
 #include "log_list.hpp"
@@ -100,9 +102,12 @@ void CRemoteDlg::createControls() {
         if (b.isDefault) {
             button->setDefault(true);
         }
-        const int id = b.id;
-        connect(button, &QPushButton::clicked, this,
-                [this, id] { m_controller->buttonClicked(id); });
+        if (const std::optional<FunctionKey> key = ids::functionOfButton(b.id)) {
+            connect(button, &QPushButton::clicked, this,
+                    [this, k = *key] { m_controller->sendFunction(k); });
+        } else {
+            connect(button, &QPushButton::clicked, this, [this] { m_controller->sendField(); });
+        }
         setTabOrder(previous, button);
         previous = button;
     }

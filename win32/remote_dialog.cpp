@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "remote_dialog.hpp"
 
-#include "dialog_ids.hpp"
+#include "control_ids.hpp"
 #include "resource.h"
 #include "text_convert_win.hpp"
 #include "version.hpp"
@@ -107,14 +107,14 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
             const int code = HIWORD(wParam);
             if (id == IDC_SYSTEM && code == CBN_SELCHANGE) {
                 m_controller.fillNumberSelector();
-            } else if (id == IDOK) {
-                // Enter with the focus outside the buttons: the default button, SEND.
-                m_controller.buttonClicked(ids::kSend);
+            } else if (id == IDOK || (id == IDC_SEND && code == BN_CLICKED)) {
+                // Enter with the focus outside the buttons is the default button's, SEND.
+                m_controller.sendField();
             } else if (id == IDCANCEL) {
                 // Escape: no shutdown; the end of the program releases the transmitter.
                 EndDialog(m_dialog, IDCANCEL);
-            } else if (id >= IDC_SEND && id <= IDC_CLEAR && code == BN_CLICKED) {
-                m_controller.buttonClicked(id);
+            } else if (const auto key = ids::functionOfButton(id); key && code == BN_CLICKED) {
+                m_controller.sendFunction(*key);
             } else {
                 return FALSE;
             }

@@ -25,10 +25,10 @@ HANDLE errorHandle() {
 
 }  // namespace
 
-void writeErrorLine(std::string_view line) {
+bool writeErrorLine(std::string_view line) {
     const HANDLE h = errorHandle();
     if (h == INVALID_HANDLE_VALUE) {
-        return;
+        return false;
     }
     DWORD mode = 0;
     DWORD written = 0;
@@ -39,6 +39,7 @@ void writeErrorLine(std::string_view line) {
         const std::string bytes = std::string(line) + "\n";
         WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
+    return true;
 }
 
 WindowLog::WindowLog()

@@ -35,7 +35,7 @@ class WindowLog : public LogSink {
 };
 
 // Writes a line to the program's standard error, if it has one; UTF-8 to a redirect, wide
-// characters to a console.
-void writeErrorLine(std::string_view line);
+// characters to a console. False when there is none.
+bool writeErrorLine(std::string_view line);
 
 }  // namespace tavik::win32

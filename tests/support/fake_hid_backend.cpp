@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "hex_text.hpp"
+
 namespace tavik::test {
 
 class FakeHidBackend::Handle : public HidDevice {
@@ -18,8 +20,9 @@ class FakeHidBackend::Handle : public HidDevice {
     Handle& operator=(const Handle&) = delete;
 
     int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
-        return m_owner.read(m_path, m_generation, buffer, length, timeoutMs);
+        return m_owner.read(m_path, m_generation, m_cancelled, buffer, length, timeoutMs);
     }
+    void cancelRead() override { m_owner.cancel(m_cancelled); }
     bool write(const std::uint8_t* data, std::size_t length) override {
         return m_owner.write(m_path, m_generation, data, length);
     }
@@ -30,6 +33,7 @@ class FakeHidBackend::Handle : public HidDevice {
     std::string m_path;
     int m_generation;
     bool m_omitsReportId;
+    bool m_cancelled = false;  // guarded by the owner's mutex
 };
 
 void FakeHidBackend::plug(Device device) {
@@ -128,17 +132,19 @@ std::unique_ptr<HidDevice> FakeHidBackend::open(const std::string& path, std::st
     return std::make_unique<Handle>(*this, path, state.generation, state.device.omitsReportId);
 }
 
-int FakeHidBackend::read(const std::string& path, int generation, std::uint8_t* buffer,
-                         std::size_t length, int timeoutMs) {
+int FakeHidBackend::read(const std::string& path, int generation, const bool& cancelled,
+                         std::uint8_t* buffer, std::size_t length, int timeoutMs) {
     std::unique_lock lock(m_mutex);
     m_maxConcurrentReads = std::max(m_maxConcurrentReads, ++m_readsInProgress);
     State& state = m_devices.at(path);
     const bool ready = m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return state.generation != generation || !state.inputs.empty();
+        return cancelled || state.generation != generation || !state.inputs.empty();
     });
     int result = 0;
-    if (state.generation != generation) {
-        result = -1;
+    if (cancelled) {
+        result = kReadCancelled;
+    } else if (state.generation != generation) {
+        result = kReadFailed;
     } else if (ready) {
         const std::vector<std::uint8_t> report = std::move(state.inputs.front());
         state.inputs.pop_front();
@@ -162,9 +168,25 @@ bool FakeHidBackend::write(const std::string& path, int generation, const std::u
     return true;
 }
 
+void FakeHidBackend::cancel(bool& cancelled) {
+    {
+        std::lock_guard lock(m_mutex);
+        cancelled = true;
+    }
+    m_changed.notify_all();
+}
+
 void FakeHidBackend::closed() {
     std::lock_guard lock(m_mutex);
     --m_openHandles;
+}
+
+std::vector<std::string> hexWrites(const FakeHidBackend& backend, const std::string& path) {
+    std::vector<std::string> out;
+    for (const auto& w : backend.writes(path)) {
+        out.push_back(hexJoined(w));
+    }
+    return out;
 }
 
 }  // namespace tavik::test

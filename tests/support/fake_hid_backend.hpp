@@ -60,8 +60,9 @@ class FakeHidBackend : public HidBackend {
         std::vector<Clock::time_point> writeTimes;
     };
 
-    int read(const std::string& path, int generation, std::uint8_t* buffer, std::size_t length,
-             int timeoutMs);
+    int read(const std::string& path, int generation, const bool& cancelled, std::uint8_t* buffer,
+             std::size_t length, int timeoutMs);
+    void cancel(bool& cancelled);
     bool write(const std::string& path, int generation, const std::uint8_t* data,
                std::size_t length);
     void closed();
@@ -74,5 +75,8 @@ class FakeHidBackend : public HidBackend {
     int m_readsInProgress = 0;
     int m_maxConcurrentReads = 0;
 };
+
+// The reports written to `path`, each as "00 36 00 FF ..".
+std::vector<std::string> hexWrites(const FakeHidBackend& backend, const std::string& path);
 
 }  // namespace tavik::test

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,6 +24,7 @@
 #include "about_dialog.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
+#include "control_property.hpp"
 #include "dialog_units.hpp"
 #include "support/fake_hid_backend.hpp"
 #include "support/process.hpp"
@@ -203,6 +205,22 @@ TEST_F(DialogTest, CloseShutsTheLinkDownAndEscapeDoesNot) {
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
     EXPECT_EQ(backend.openHandles(), 0) << "the close box runs the shutdown";
     EXPECT_EQ(dialog->link().running(), 0);
+}
+
+// A reader that finds the transmitter gone hands the loss to the window's thread, which closes
+// what is left of the connection at once, not at the next send.
+TEST_F(DialogTest, ALostConnectionIsClosedWithoutASend) {
+    backend.plug({.path = "t"});
+    ASSERT_TRUE(initialiseWith("J", "", ""));
+    button(ids::kKeyUp)->click();
+    ASSERT_EQ(backend.openHandles(), 2);
+    backend.unplug("t");
+    QDeadlineTimer deadline(5000);
+    while (backend.openHandles() > 0 && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    EXPECT_EQ(backend.openHandles(), 0) << "the write handle outlived the loss";
+    EXPECT_EQ(lines().back(), "デバイスからの受信に失敗しました。");
 }
 
 TEST_F(DialogTest, AboutItemOpensTheAboutBox) {

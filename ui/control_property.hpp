@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "dialog_ids.hpp"
-
 namespace tavik::ui {
 
 // The property that carries a control's identifier; tests find controls by it.
