@@ -44,7 +44,7 @@ CRemoteDlg::CRemoteDlg(HINSTANCE instance, HidBackend& backend, Presets presets)
     : m_instance(instance),
       m_presets(std::move(presets)),
       m_session(backend, m_log,
-                {{100, {}, [this] { PostMessageW(m_dialog, kConnectionLost, 0, 0); }}}) {
+                {{kReadTimeoutMs, {}, [this] { PostMessageW(m_dialog, kConnectionLost, 0, 0); }}}) {
     m_icon =
         static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TAVIK), IMAGE_ICON,
                                       GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
