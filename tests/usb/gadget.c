@@ -6,8 +6,8 @@
 //     Makes the gadget NAME in configfs (0BFE:2022, bcdDevice 0x0105, one HID function),
 //     binds it to UDC and logs every output report to LOG as "NS out HEX", NS being
 //     CLOCK_MONOTONIC in nanoseconds. --pace takes one report every MS ms (the kernel holds a
-//     few more, then the host's writes wait); --answer sends an input report (the report's
-//     first 7 bytes) after each one; --unplug unbinds after the Nth report and binds again MS ms
+//     few more, then the host's writes wait); --answer sends the input report A1 A2 .. A7 after
+//     each one; --unplug unbinds after the Nth report and binds again MS ms
 //     later, logged as "NS unplug" and "NS replug"; with --hold the reports for --unplug are
 //     counted only from SIGUSR1 on. Runs until SIGTERM, then unbinds.
 //   tavik-gadget stamp FILE COMMAND [ARG]...
@@ -228,7 +228,8 @@ static int plug(int argc, char** argv) {
         if (!hold || armed) {
             ++counted;
         }
-        if (answer && write(device, report, 7) != 7) {
+        static const unsigned char kAnswer[7] = {0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7};
+        if (answer && write(device, kAnswer, sizeof kAnswer) != sizeof kAnswer) {
             logLine(log, "answer-failed");
         }
         if (nextUnplug < unplugs && counted == unplugAfter[nextUnplug]) {
