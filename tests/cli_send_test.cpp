@@ -89,44 +89,44 @@ TEST(CliSend, BatchWaitsForItsTransmitter) {
     const struct {
         const char* name;
         std::vector<std::string> options;
-        int failingWrite;  // of the transmitter plugged in from the start; 0: none plugged in
         const char* input;
+        int failingWrite;  // of the transmitter plugged in from the start; 0: none plugged in
         int exitCode;
         std::string out;
         std::string err;
     } cases[] = {
         {"no wait: each line searches once",
          {"--wait", "0"},
-         0,
          "J KU\nJ KD\n",
+         0,
          1,
          notFound + "tavik J KU\n" + notFound + "tavik J KD\n",
          ""},
         {"the wait runs out: nothing more is read",
          {"--wait", "1"},
-         0,
          "\nJ KU\nJ KD\n",
+         0,
          1,
          notFound + "tavik J KU\n",
          "tavik-cli: no transmitter for 1 s; stopped before line 2\n"},
         {"a packet none of whose reports was written is written again",
          {},
-         1,
          "J KU\nJ KD\n",
+         1,
          0,
          found + sendFailed + found + "tavik J KU\ntavik J KD\n",
          ""},
         {"without a wait it is not",
          {"--wait", "0"},
-         1,
          "J KU\nJ KD\n",
+         1,
          1,
          found + sendFailed + "tavik J KU\n" + found + "tavik J KD\n",
          ""},
         {"a packet cut between its reports is not",
          {},
-         2,
          "X 12345\nJ KD\n",
+         2,
          1,
          found + sendFailed + "tavik X 12345\n" + found + "tavik J KD\n",
          ""},
