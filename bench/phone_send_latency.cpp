@@ -1,33 +1,67 @@
 // SPDX-License-Identifier: MIT
-// The time from a phone's request to its report being written: N sends through the web remote's
-// API on loopback, one after another, to a scripted transmitter. Prints the median and the spread.
-#include <httplib.h>
-
+// The time from a phone's request to its report being written: sends through the phone
+// service's API on loopback to a scripted transmitter, by CLIENTS phones at once (each round all
+// of them send together). Prints the median, the 99th percentile and the spread.
+// Usage: tavik_phone_latency [SENDS [CLIENTS]] (default 100 1).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "phone_remote.hpp"
+#include "phone_server.hpp"
 #include "send_session.hpp"
 #include "support/fake_hid_backend.hpp"
-#include "support/recording_log.hpp"
+#include "support/http_client.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// When each send's log line ("tavik T3 N") came, which the session writes right after the
+// packet's reports.
+class TimedLog : public tavik::LogSink {
+  public:
+    void appendLog(std::string_view line) override {
+        const auto now = Clock::now();
+        std::lock_guard lock(m_mutex);
+        m_times.emplace(std::string(line), now);
+    }
+    Clock::time_point when(const std::string& line) {
+        std::lock_guard lock(m_mutex);
+        return m_times.at(line);
+    }
+
+  private:
+    std::mutex m_mutex;
+    std::map<std::string, Clock::time_point> m_times;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    using Clock = std::chrono::steady_clock;
     const int sends = argc > 1 ? std::atoi(argv[1]) : 100;
+    const int clients = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     tavik::test::FakeHidBackend backend;
     tavik::test::FakeHidBackend::Device transmitter;
     transmitter.path = "/dev/hidraw0";
     backend.plug(transmitter);
-    tavik::test::RecordingLog log;
+    TimedLog log;
     const std::string token = "00112233445566778899aabbccddeeff";
-    tavik::remote::PhoneRemote remote({"127.0.0.1", 0, token});
+    // Limits above the load, so that only the path is timed, not the refusals.
+    tavik::phone::SendQueue queue({100000, static_cast<std::size_t>(clients) + 1});
+    tavik::phone::ServerOptions options;
+    options.address = "127.0.0.1";
+    options.port = 0;
+    options.token = token;
+    options.hosts = tavik::phone::HostCheck({"127.0.0.1"});
+    tavik::phone::PhoneServer server(queue, options);
     std::string error;
-    if (!remote.start(error)) {
+    if (!server.start(error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
@@ -35,33 +69,55 @@ int main(int argc, char** argv) {
     std::thread owner([&] {
         tavik::SendSession session(backend, log);
         session.start();
-        while (remote.queue().waitAndRun(session)) {
+        while (queue.waitAndRun(session)) {
         }
         session.shutdown();
     });
-    const std::string url = remote.urls().front();
-    const int port = std::stoi(url.substr(url.rfind(':') + 1));
     std::vector<double> micros;
-    for (int i = 0; i < sends; ++i) {
-        // Spaced so that the limit of 5 sends a second never applies.
-        std::this_thread::sleep_for(std::chrono::milliseconds(210));
-        httplib::Client client("127.0.0.1", port);
-        const auto begin = Clock::now();
-        const auto result = client.Post("/api/send", {{"Authorization", "Bearer " + token}},
-                                        R"({"system":"T3","command":"12"})", "application/json");
-        if (!result || result->status != 200) {
-            std::fprintf(stderr, "send %d failed\n", i);
-            return 1;
+    bool failed = false;
+    for (int first = 0; first < sends && !failed; first += clients) {
+        std::vector<std::thread> phones;
+        std::vector<Clock::time_point> begins(static_cast<std::size_t>(clients));
+        std::vector<int> statuses(static_cast<std::size_t>(clients), 0);
+        for (int c = 0; c < clients && first + c < sends; ++c) {
+            phones.emplace_back([&, c] {
+                const std::string body =
+                    R"({"system":"T3","command":")" + std::to_string(1000 + first + c) + R"("})";
+                begins[static_cast<std::size_t>(c)] = Clock::now();
+                statuses[static_cast<std::size_t>(c)] =
+                    tavik::test::postSend(server.port(), token, body).status;
+            });
         }
-        const auto written = backend.writeTimes("/dev/hidraw0").back();
-        micros.push_back(std::chrono::duration<double, std::micro>(written - begin).count());
+        for (std::thread& phone : phones) {
+            phone.join();
+        }
+        for (int c = 0; c < static_cast<int>(phones.size()); ++c) {
+            if (statuses[static_cast<std::size_t>(c)] != 200) {
+                std::fprintf(stderr, "send %d: status %d\n", first + c,
+                             statuses[static_cast<std::size_t>(c)]);
+                failed = true;
+                continue;
+            }
+            const auto written = log.when("tavik T3 " + std::to_string(1000 + first + c));
+            micros.push_back(std::chrono::duration<double, std::micro>(
+                                 written - begins[static_cast<std::size_t>(c)])
+                                 .count());
+        }
     }
-    remote.stop();
+    queue.close();
     owner.join();
+    server.stop();
+    if (failed || micros.empty()) {
+        return 1;
+    }
     std::sort(micros.begin(), micros.end());
+    // The value below which `percent` of the sends lie.
+    const auto at = [&](std::size_t percent) {
+        return micros[std::min(micros.size() - 1, percent * micros.size() / 100)];
+    };
     std::printf(
-        "%d sends: request to report written: median %.0f us, min %.0f, p90 %.0f, max %.0f\n",
-        sends, micros[micros.size() / 2], micros.front(), micros[micros.size() * 9 / 10],
-        micros.back());
+        "%zu sends, %d at once: request to report written: median %.0f us, p99 %.0f, "
+        "min %.0f, max %.0f\n",
+        micros.size(), clients, at(50), at(99), micros.front(), micros.back());
     return 0;
 }

@@ -1,29 +1,52 @@
 // SPDX-License-Identifier: MIT
 #include "serve_command.hpp"
 
-#include <arpa/inet.h>
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <optional>
 #include <ostream>
 
-#include "access_token.hpp"
 #include "cli_app.hpp"
-#include "phone_remote.hpp"
+#include "command_line.hpp"
+#include "phone_service.hpp"
 #include "qr_code.hpp"
 #include "send_session.hpp"
 #include "stop_signals.hpp"
 #include "stream_log.hpp"
+#include "terminal.hpp"
 
 namespace tavik::cli {
 namespace {
 
 struct ListenAddress {
     std::string address;
-    int port = remote::kDefaultPort;
+    int port = phone::kDefaultPort;
 };
+
+// Decimal digits only, 1 to `maxDigits` of them, without a leading zero; the value or -1.
+int decimal(std::string_view text, std::size_t maxDigits) {
+    if (text.empty() || text.size() > maxDigits || (text.size() > 1 && text.front() == '0') ||
+        text.find_first_not_of("0123456789") != std::string_view::npos) {
+        return -1;
+    }
+    return std::stoi(std::string(text));
+}
+
+// Four decimal numbers 0-255 separated by dots.
+bool isIpv4(std::string_view text) {
+    for (int part = 0; part < 4; ++part) {
+        const auto dot = text.find('.');
+        if ((part < 3) == (dot == std::string_view::npos)) {
+            return false;
+        }
+        const int value = decimal(text.substr(0, dot), 3);
+        if (value < 0 || value > 255) {
+            return false;
+        }
+        text = part < 3 ? text.substr(dot + 1) : std::string_view();
+    }
+    return true;
+}
 
 // "ADDR:PORT" with an IPv4 address; nullopt when it is not that.
 std::optional<ListenAddress> parseListen(const std::string& text) {
@@ -35,14 +58,8 @@ std::optional<ListenAddress> parseListen(const std::string& text) {
         return std::nullopt;
     }
     ListenAddress listen{text.substr(0, colon)};
-    in_addr parsed{};
-    const std::string port = text.substr(colon + 1);
-    if (inet_pton(AF_INET, listen.address.c_str(), &parsed) != 1 || port.empty() ||
-        port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) {
-        return std::nullopt;
-    }
-    listen.port = std::stoi(port);
-    if (listen.port > 65535) {
+    listen.port = decimal(std::string_view(text).substr(colon + 1), 5);
+    if (!isIpv4(listen.address) || listen.port < 0 || listen.port > 65535) {
         return std::nullopt;
     }
     return listen;
@@ -55,13 +72,16 @@ CLI::App* addServeCommand(CLI::App& app, ServeOptions& options) {
         "serve", "Serve the remote for phones on the network until Ctrl+C or SIGTERM");
     serve->add_option("--listen", options.listen,
                       "IPv4 address and port to listen on (default: every address, port " +
-                          std::to_string(remote::kDefaultPort) + ")");
+                          std::to_string(phone::kDefaultPort) + ")");
     serve->add_option("--device", options.device,
                       "Use this transmitter (node, node name or serial number; see 'devices')");
     serve->add_option("--gap", options.gapMs, "Milliseconds between packets (default 300)")
         ->check(CLI::Range(0, 60000));
     serve->add_option("--token-file", options.tokenFile,
                       "Keep the access token in this file (created with mode 0600)");
+    serve->add_option("--system", options.system,
+                      "Let phones send to this system only, as send takes it (T3; T: its first "
+                      "number)");
     return serve;
 }
 
@@ -70,42 +90,52 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     const std::optional<ListenAddress> listen = parseListen(options.listen);
     if (!listen) {
         err << "tavik-cli: --listen takes ADDR:PORT, an IPv4 address and a port (0.0.0.0:"
-            << remote::kDefaultPort << "), not '" << options.listen << "'\n";
+            << phone::kDefaultPort << "), not '" << options.listen << "'\n";
         return kExitBadInput;
     }
-    const remote::TokenResult token = options.tokenFile.empty()
-                                          ? remote::newAccessToken()
-                                          : remote::loadOrCreateTokenFile(options.tokenFile);
-    if (token.token.empty()) {
-        err << "tavik-cli: " << token.error << '\n';
-        return kExitBadInput;
+    std::optional<SystemSelection> system;
+    if (!options.system.empty()) {
+        system = resolveSystemToken(options.system);
+        if (system->error != SelectionError::kNone) {
+            err << "tavik-cli: --system takes a system as send does (T or T3; see 'list'), not '"
+                << options.system << "'\n";
+            return kExitBadInput;
+        }
     }
 
-    remote::PhoneRemote remote({listen->address, listen->port, token.token});
+    phone::PhoneService::Options phoneOptions;
+    phoneOptions.address = listen->address;
+    phoneOptions.port = listen->port;
+    phoneOptions.tokenFile = options.tokenFile;
+    phoneOptions.system = system;
+    phoneOptions.gap = std::chrono::milliseconds(options.gapMs);
+    phone::PhoneService phones(phoneOptions);
     // From here on a signal stops cleanly, even one that comes before serving has begun.
-    StopSignals stop([&remote] { remote.queue().close(); });
+    StopSignals stop([&phones] { phones.requestStop(); });
     StreamLog log(out);
+    // The reader tells of a lost connection on its thread; this thread closes its remains.
     SendSession session(backend, log,
-                        {{100, options.device, nullptr}, std::chrono::milliseconds(options.gapMs)});
+                        {{100, options.device, [&phones] { phones.connectionLost(); }},
+                         std::chrono::milliseconds(options.gapMs)});
     session.start();
     std::string error;
-    if (!remote.start(error)) {
+    if (!phones.start(session, error)) {
         err << "tavik-cli: " << error << '\n';
         session.shutdown();
         return kExitBadInput;
     }
-    for (const std::string& url : remote.urls()) {
+    for (const std::string& url : phones.urls()) {
         out << url << '\n';
     }
-    const bool terminal = &out == &std::cout && isatty(STDOUT_FILENO) == 1;
-    if (!remote.urls().empty()) {
-        out << remote::qrHalfBlocks(remote::qrMatrix(remote.urls().front()), terminal);
+    const bool terminal = &out == &std::cout && standardOutputIsTerminal();
+    if (!phones.urls().empty()) {
+        out << phone::qrHalfBlocks(phone::qrMatrix(phones.urls().front()), terminal);
     }
     out << "tavik-cli: serving; Ctrl+C stops" << std::endl;
 
-    while (remote.queue().waitAndRun(session)) {
+    while (phones.waitAndRun(session)) {
     }
-    remote.stop();
+    phones.stop(session);
     session.shutdown();
     return kExitOk;
 }

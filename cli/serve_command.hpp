@@ -21,6 +21,7 @@ struct ServeOptions {
     std::string listen;     // "ADDR:PORT"; empty: every IPv4 address on the default port
     std::string device;     // as for send
     std::string tokenFile;  // empty: a new token on every start
+    std::string system;     // "T3" or "T" as send takes it: the only system phones may use
     int gapMs = static_cast<int>(kStreamGap.count());
 };
 

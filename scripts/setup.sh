@@ -6,13 +6,19 @@
 TAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 tavik_packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                libcli11-dev libhidapi-dev qt6-base-dev python3 groff-base
-                libcpp-httplib-dev nlohmann-json3-dev libqrcodegencpp-dev
-                zbar-tools chromium chromium-driver python3-selenium)
+                libcli11-dev libhidapi-dev qt6-base-dev qt6-translations-l10n python3 groff-base
+                libboost1.81-dev nlohmann-json3-dev libqrcodegencpp-dev
+                zbar-tools chromium chromium-driver python3-selenium xvfb xauth)
 
+# tavik_install_missing [packages...]: the development list and those packages.
 tavik_install_missing() {
+    tavik_install_only "${tavik_packages[@]}" "$@"
+}
+
+# tavik_install_only packages...: only those.
+tavik_install_only() {
     local missing=()
-    for p in "${tavik_packages[@]}" "$@"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -20,7 +26,8 @@ tavik_install_missing() {
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get update -qq >&2
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        -o DPkg::Lock::Timeout=600 "${missing[@]}" >/dev/null
 }
 
 # The options of the development build (tests and benchmarks on); scripts add theirs after these.
@@ -45,10 +52,43 @@ tavik_build() {
     cmake --build "$dir" "${targets[@]}" -- --quiet | sed "/^ninja: no work to do\.$/d"
 }
 
+# tavik_qrcodegen_source DIR: qrcodegen's C++ source from Debian's source package, unpacked into
+# DIR (the Windows build compiles it; Debian has no Windows library of it). Adds a deb-src entry
+# for the release when apt has none.
+tavik_qrcodegen_source() {
+    local dir=$1
+    [ -f "$dir/qrcodegen.cpp" ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    if ! apt-get source --print-uris qr-code-generator >/dev/null 2>&1; then
+        echo "Adding a deb-src entry for Debian's source packages" >&2
+        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+            "$(. /etc/os-release && echo "$VERSION_CODENAME")" |
+            $sudo tee /etc/apt/sources.list.d/tavik-deb-src.sources >/dev/null
+        $sudo apt-get update -qq >&2
+    fi
+    local download="$dir.download"
+    mkdir -p "$download" "$dir"
+    # Only the original source is used; apt checks it against the signed .dsc.
+    (cd "$download" && apt-get source --download-only -qq qr-code-generator >/dev/null 2>&1) || true
+    local orig
+    orig=$(find "$download" -name 'qr-code-generator_*.orig.tar.gz' | head -n 1)
+    local dsc
+    dsc=$(find "$download" -name 'qr-code-generator_*.dsc' | head -n 1)
+    if [ -z "$orig" ] || [ -z "$dsc" ] ||
+        ! grep -q "$(sha256sum "$orig" | cut -d' ' -f1)" "$dsc"; then
+        echo "cannot fetch qrcodegen's source (apt-get source qr-code-generator)" >&2
+        return 1
+    fi
+    tar -xzf "$orig" -C "$dir" --strip-components=2 --wildcards '*/cpp/qrcodegen.cpp' '*/cpp/qrcodegen.hpp'
+}
+
 # tavik_windows_build: the cross build for Windows in build-windows/, tests included.
 tavik_windows_build() {
     tavik_install_missing g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 zip
+    tavik_qrcodegen_source "$TAVIK_ROOT/build-windows/qrcodegen"
     tavik_build "$TAVIK_ROOT/build-windows" \
         "-DCMAKE_TOOLCHAIN_FILE=$TAVIK_ROOT/cmake/mingw-w64-x86_64.cmake" -DTAVIK_BUILD_TESTS=ON \
-        -DCMAKE_RC_FLAGS=--codepage=65001 -DTAVIK_WERROR=ON "$@"
+        -DCMAKE_RC_FLAGS=--codepage=65001 -DTAVIK_WERROR=ON \
+        "-DTAVIK_QRCODEGEN_SOURCE=$TAVIK_ROOT/build-windows/qrcodegen" "$@"
 }

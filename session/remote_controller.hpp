@@ -39,12 +39,15 @@ class RemoteController {
     // True after a preset command that encoded but did not reach the transmitter.
     bool presetNotDelivered() const { return m_presetNotDelivered; }
 
+    // The selected system (-1: none) and number (-1: none, or the system has no numbers); the
+    // phones' box follows them.
+    SystemId currentSystemId() const;
+    std::int32_t currentSystemNumber() const;
+
   private:
     // Both false when the preset was refused (and logged).
     bool fillSystemSelector(const std::string& presetLetter);
     bool applyPresetNumber(const std::string& presetNumber);
-    SystemId currentSystemId() const;
-    std::int32_t currentSystemNumber() const;
 
     RemoteView& m_view;
     SendSession& m_session;

@@ -2,10 +2,13 @@
 // tavik-cli send and devices, driven in-process over the fake transmitter.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "cli_app.hpp"
+#include "devices_command.hpp"
 #include "hex_text.hpp"
 #include "support/fake_hid_backend.hpp"
 #include "support/interrupt.hpp"
@@ -249,9 +252,28 @@ TEST(CliDevices, ListsUsableAndUnusableTransmitters) {
               "/dev/hidraw1  Rev.001A  serial A1  Fake Maker  Fake Transmitter\n"
               "/dev/hidraw2  Rev.0100  cannot open: Permission denied\n");
     EXPECT_EQ(r.err.rfind("tavik-cli: ", 0), 0U);
-    EXPECT_NE(r.err.find("udevadm trigger --action=add --subsystem-match=hidraw"),
-              std::string::npos);
     EXPECT_EQ(backend.openHandles(), 0);
+
+    // The hint fits where the rule is: only a build tree is told to copy it.
+    const auto root = std::filesystem::path(::testing::TempDir()) / "tavik-devices-root";
+    for (const char* rule : {"", "lib/udev/rules.d", "usr/lib/udev/rules.d"}) {
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root / rule);
+        if (*rule != '\0') {
+            std::ofstream(root / rule / "70-tavik.rules") << "\n";
+        }
+        std::ostringstream out, err;
+        cli::listDevices(backend, out, err, root);
+        const std::string hint = err.str();
+        EXPECT_NE(hint.find("udevadm trigger --action=add --subsystem-match=hidraw"),
+                  std::string::npos)
+            << rule;
+        EXPECT_NE(hint.find("group plugdev"), std::string::npos) << rule;
+        EXPECT_EQ(hint.find("packaging/70-tavik.rules") != std::string::npos, *rule == '\0')
+            << hint;
+        EXPECT_NE(hint.find(rule), std::string::npos) << "names the rule found: " << hint;
+    }
+    std::filesystem::remove_all(root);
 
     FakeHidBackend none;
     r = runTool(none, {"devices"});

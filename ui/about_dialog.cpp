@@ -8,6 +8,7 @@
 #include "control_ids.hpp"
 #include "control_property.hpp"
 #include "dialog_units.hpp"
+#include "minimised_dialog.hpp"
 #include "version.hpp"
 
 namespace tavik::ui {
@@ -20,12 +21,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setFont(aboutDialogFont());
     const DialogUnits du(font());
     setFixedSize(du.size(217, 55));
+    closeWhenMinimised(*this);
 
     // The icon at its place, sized to the icon; the name and version beside it, on its middle.
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("icon"));
     const QRect iconArea = du.rect(11, 17, 18, 20);
-    icon->setPixmap(appIcon().pixmap(32, 32));
+    // At the screen's scale, from the image of that size: not the 32 px one scaled up.
+    icon->setPixmap(appIcon().pixmap(QSize(32, 32), devicePixelRatioF()));
     icon->setGeometry(iconArea.x(), iconArea.y(), 32, 32);
 
     auto* version =

@@ -12,8 +12,10 @@ namespace tavik::ui {
 QIcon appIcon() {
     initialiseResources();
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/tavik-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/tavik-32.png"), QSize(32, 32));
+    // Each size drawn for itself; Qt picks the one that fits the scale factor.
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/tavik-%1.png").arg(size), QSize(size, size));
+    }
     return icon;
 }
 

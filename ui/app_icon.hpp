@@ -5,7 +5,8 @@
 
 namespace tavik::ui {
 
-// The application icon: its 32x32 and 16x16 images (16 colours) and the scalable source.
+// The application icon: its 16x16 and 32x32 images (16 colours) and the larger ones for higher
+// scale factors.
 QIcon appIcon();
 
 }  // namespace tavik::ui

@@ -1,29 +1,35 @@
 // SPDX-License-Identifier: MIT
 #include "phone_remote_dialog.hpp"
 
+#include <QCheckBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
+#include "minimised_dialog.hpp"
 #include "qr_code.hpp"
 #include "qr_code_view.hpp"
 
 namespace tavik::ui {
 
 PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::string>& urls,
-                                     std::function<void()> stopServing)
+                                     std::function<void()> stopServing,
+                                     std::function<void(bool everySystem)> openToEverySystem)
     : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("スマホで操作"));
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    closeWhenMinimised(*this);  // closing only hides it; serving goes on
 
     auto* hint = new QLabel(
         QStringLiteral("同じ Wi-Fi につないだスマホのカメラで読み取ってください。"), this);
     layout->addWidget(hint);
     const std::string first = urls.empty() ? std::string() : urls.front();
-    layout->addWidget(new QrCodeView(remote::qrMatrix(first), this), 0, Qt::AlignHCenter);
+    layout->addWidget(new QrCodeView(phone::qrMatrix(first), this), 0, Qt::AlignHCenter);
 
     QStringList lines;
     for (const std::string& url : urls) {
@@ -37,12 +43,58 @@ PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::str
         QStringLiteral("リンクを知っている人は誰でも送信できます。閉じても受付は続きます。"),
         this));
 
+    m_system = new QLabel(this);
+    m_system->setObjectName(QStringLiteral("phoneSystem"));
+    layout->addWidget(m_system);
+    m_everySystem = new QCheckBox(QStringLiteral("どのシステムにも送れるようにする(&A)"), this);
+    m_everySystem->setObjectName(QStringLiteral("everySystem"));
+    connect(m_everySystem, &QCheckBox::toggled, this,
+            [open = std::move(openToEverySystem)](bool on) { open(on); });
+    layout->addWidget(m_everySystem);
+
     auto* stop = new QPushButton(QStringLiteral("受付を終了(&S)"), this);
     stop->setObjectName(QStringLiteral("stopServing"));
     stop->setAutoDefault(false);
     connect(stop, &QPushButton::clicked, this,
             [stopServing = std::move(stopServing)] { stopServing(); });
     layout->addWidget(stop, 0, Qt::AlignRight);
+    // Some platform themes (GNOME's) let Return press the focused button.
+    for (QWidget* button : std::initializer_list<QWidget*>{m_everySystem, stop}) {
+        button->installEventFilter(this);
+    }
+}
+
+void PhoneRemoteDialog::setSystemText(const QString& system, bool everySystem) {
+    m_system->setText(
+        everySystem
+            ? QStringLiteral("スマホからはどのシステムにも送れます。")
+            : QStringLiteral("スマホからはこの画面で選んでいる %1 に送ります。").arg(system));
+    const QSignalBlocker quiet(m_everySystem);
+    m_everySystem->setChecked(everySystem);
+}
+
+void PhoneRemoteDialog::placeBeside(const QWidget& window) {
+    adjustSize();
+    const QRect main = window.frameGeometry();
+    const QScreen* screen = window.screen();
+    const QRect room = screen != nullptr ? screen->availableGeometry() : QRect();
+    const int gap = 8;
+    QPoint at(main.right() + gap, main.top());
+    if (room.isValid() && at.x() + frameGeometry().width() > room.right() &&
+        main.left() - gap - frameGeometry().width() >= room.left()) {
+        at.setX(main.left() - gap - frameGeometry().width());
+    }
+    move(at);
+}
+
+bool PhoneRemoteDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 }  // namespace tavik::ui

@@ -5,7 +5,7 @@
 
 namespace tavik::ui {
 
-QrCodeView::QrCodeView(remote::QrMatrix matrix, QWidget* parent)
+QrCodeView::QrCodeView(phone::QrMatrix matrix, QWidget* parent)
     : QWidget(parent), m_matrix(std::move(matrix)) {
     setObjectName(QStringLiteral("qrCode"));
     setFixedSize(side(), side());

@@ -11,7 +11,7 @@ namespace tavik::ui {
 // module so that cameras read it sharp.
 class QrCodeView : public QWidget {
   public:
-    QrCodeView(remote::QrMatrix matrix, QWidget* parent);
+    QrCodeView(phone::QrMatrix matrix, QWidget* parent);
 
     QSize sizeHint() const override;
 
@@ -24,7 +24,7 @@ class QrCodeView : public QWidget {
     static constexpr int kQuietZone = 4;
     static constexpr int kModulePixels = 5;
 
-    remote::QrMatrix m_matrix;
+    phone::QrMatrix m_matrix;
 };
 
 }  // namespace tavik::ui

@@ -9,6 +9,7 @@
 #include "app_icon.hpp"
 #include "presets.hpp"
 #include "remote_dialog.hpp"
+#include "toolkit_translation.hpp"
 #include "version.hpp"
 
 namespace tavik::ui {
@@ -24,10 +25,24 @@ constexpr const char* kUsage =
 
 // Qt ends the program with a core dump when no window system can be reached. While the
 // application is being created, that is the only fatal message it gives: say it plainly in one
-// line instead (the platform's own warnings before it are left out).
-void startupMessages(QtMsgType type, const QMessageLogContext&, const QString&) {
+// line instead (the platform's own warnings before it are left out). When the display is there
+// but Qt lacks its plugin (qt6-wayland not installed, say), Qt's reason is the useful part.
+// A message handler has no context of its own: the reason waits here until the fatal message.
+QString missingPlugin;
+
+void startupMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtWarningMsg && missingPlugin.isEmpty() &&
+        message.startsWith(QLatin1String("Could not find the Qt platform plugin"))) {
+        missingPlugin = message;
+    }
     if (type == QtFatalMsg) {
-        std::fputs("tavik: no display available; use tavik-cli to send without a window\n", stderr);
+        if (missingPlugin.isEmpty()) {
+            std::fputs("tavik: no display available; use tavik-cli to send without a window\n",
+                       stderr);
+        } else {
+            std::fprintf(stderr, "tavik: cannot use the display: %s\n",
+                         missingPlugin.toLocal8Bit().constData());
+        }
         std::fflush(stderr);
         std::_Exit(2);
     }
@@ -53,6 +68,7 @@ int CRemoteApp::initInstance(int argc, char** argv, HidBackend& backend) {
     QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
     QApplication::setDesktopFileName(QStringLiteral("tavik"));
     QApplication::setWindowIcon(appIcon());
+    installToolkitTranslation(application, toolkitTranslationDirectory());
 
     // Qt has taken its own options out of argv by now.
     const Presets presets = presetsFromArguments(std::vector<std::string>(argv + 1, argv + argc));

@@ -11,17 +11,18 @@
 
 #include "about_dialog.hpp"
 #include "about_menu.hpp"
-#include "access_token.hpp"
 #include "app_icon.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
 #include "control_property.hpp"
 #include "dialog_units.hpp"
 #include "drop_down_list.hpp"
+#include "focus_cue.hpp"
 #include "log_list.hpp"
-#include "phone_remote.hpp"
+#include "log_list_view.hpp"
+#include "phone_messages.hpp"
 #include "phone_remote_dialog.hpp"
-#include "remote_messages.hpp"
+#include "phone_service.hpp"
 
 namespace tavik::ui {
 namespace {
@@ -63,8 +64,8 @@ CRemoteDlg::CRemoteDlg(HidBackend& backend, DeviceLink::Options linkOptions)
 
 CRemoteDlg::~CRemoteDlg() {
     // The server's threads end before the window they post to; the reader before its log.
-    if (m_phoneRemote) {
-        m_phoneRemote->stop();
+    if (m_phones) {
+        m_phones->stop(*m_session);
     }
     m_session.reset();
 }
@@ -112,7 +113,7 @@ void CRemoteDlg::createControls() {
         previous = button;
     }
 
-    m_logList = place(new QListWidget(this), ids::kLogList, du, 5, 39, 172, 71);
+    m_logList = place(new LogListView(this), ids::kLogList, du, 5, 39, 172, 71);
     // Out of the tab order, but a click lets the keys scroll it.
     m_logList->setFocusPolicy(Qt::ClickFocus);
     m_logList->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -134,6 +135,7 @@ bool CRemoteDlg::initialise() {
     connect(m_systemSelector, &QComboBox::currentIndexChanged, this,
             [this] { m_controller->fillNumberSelector(); });
     m_systemSelector->setFocus();
+    showFocusFromTheStart(*this);
     return open;
 }
 
@@ -175,37 +177,61 @@ QWidget* CRemoteDlg::control(int id) const {
 }
 
 void CRemoteDlg::openPhoneRemote() {
-    if (!m_phoneRemote) {
-        const remote::TokenResult token = remote::newAccessToken();
-        auto phones = std::make_unique<remote::PhoneRemote>(
-            remote::PhoneRemote::Options{"0.0.0.0", remote::kDefaultPort, token.token, true});
-        std::string error = token.error;
-        if (token.token.empty() || !phones->start(error)) {
-            m_log->appendLog(std::string(remote::messages::kCannotServe) + "(" + error + ")。");
+    if (!m_phones) {
+        phone::PhoneService::Options options;
+        options.anyPortWhenTaken = true;
+        auto phones = std::make_unique<phone::PhoneService>(options);
+        std::string error;
+        if (!phones->start(*m_session, error)) {
+            m_log->appendLog(std::string(phone::messages::kCannotServe) + "(" + error + ")。");
             return;
         }
         // A phone's send runs here, on the window's thread, like a click on SEND.
-        phones->queue().setOnQueued([this] {
+        phones->setOnQueued([this] {
             QMetaObject::invokeMethod(
                 this,
                 [this] {
-                    if (m_phoneRemote) {
-                        m_phoneRemote->queue().runPending(*m_session);
+                    if (m_phones) {
+                        m_phones->runPending(*m_session);
                     }
                 },
                 Qt::QueuedConnection);
         });
-        m_phoneRemote = std::move(phones);
-        m_session->setGap(kStreamGap);
-        m_log->appendLog(remote::messages::kServingStarted);
+        m_phones = std::move(phones);
+        m_phonesFollowSelectors = true;
+        followSelectors();
+        for (QComboBox* selector : {m_systemSelector, m_numberSelector}) {
+            m_selectorWatches.push_back(connect(selector, &QComboBox::currentIndexChanged, this,
+                                                [this] { followSelectors(); }));
+        }
+        m_log->appendLog(phone::messages::kServingStarted);
     }
     if (!m_phoneDialog) {
-        m_phoneDialog =
-            new PhoneRemoteDialog(this, m_phoneRemote->urls(), [this] { stopPhoneRemote(); });
+        m_phoneDialog = new PhoneRemoteDialog(
+            this, m_phones->urls(), [this] { stopPhoneRemote(); },
+            [this](bool everySystem) {
+                m_phonesFollowSelectors = !everySystem;
+                followSelectors();
+            });
+        m_phoneDialog->setSystemText(m_phonesSystemText, m_phonesSystemText.isEmpty());
+        m_phoneDialog->placeBeside(*this);
     }
     m_phoneDialog->show();
     m_phoneDialog->raise();
     m_phoneDialog->activateWindow();
+}
+
+void CRemoteDlg::followSelectors() {
+    if (!m_phones) {
+        return;
+    }
+    const std::string name =
+        m_phones->followWindow(m_controller->currentSystemId(), m_controller->currentSystemNumber(),
+                               !m_phonesFollowSelectors);
+    m_phonesSystemText = QString::fromStdString(name);
+    if (m_phoneDialog) {
+        m_phoneDialog->setSystemText(m_phonesSystemText, name.empty());
+    }
 }
 
 void CRemoteDlg::stopPhoneRemote() {
@@ -213,13 +239,16 @@ void CRemoteDlg::stopPhoneRemote() {
         m_phoneDialog->hide();
         m_phoneDialog->deleteLater();
     }
-    if (!m_phoneRemote) {
+    if (!m_phones) {
         return;
     }
-    m_phoneRemote->stop();
-    m_phoneRemote.reset();
-    m_session->setGap(std::chrono::milliseconds(0));
-    m_log->appendLog(remote::messages::kServingStopped);
+    for (const QMetaObject::Connection& watch : m_selectorWatches) {
+        disconnect(watch);
+    }
+    m_selectorWatches.clear();
+    m_phones->stop(*m_session);
+    m_phones.reset();
+    m_log->appendLog(phone::messages::kServingStopped);
 }
 
 void CRemoteDlg::closeEvent(QCloseEvent* event) {

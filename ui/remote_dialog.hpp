@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "combo_list.hpp"
 #include "device_link.hpp"
@@ -20,8 +21,8 @@ class QComboBox;
 class QLineEdit;
 class QListWidget;
 
-namespace tavik::remote {
-class PhoneRemote;
+namespace tavik::phone {
+class PhoneService;
 }
 
 namespace tavik::ui {
@@ -63,7 +64,7 @@ class CRemoteDlg : public QDialog, public RemoteView {
     // their sends go through this window's session and log. Stopping ends the serving.
     void openPhoneRemote();
     void stopPhoneRemote();
-    bool servingPhones() const { return m_phoneRemote != nullptr; }
+    bool servingPhones() const { return m_phones != nullptr; }
     PhoneRemoteDialog* phoneRemoteDialog() const { return m_phoneDialog; }
     QAction* phoneRemoteAction() const { return m_phoneAction; }
 
@@ -90,6 +91,9 @@ class CRemoteDlg : public QDialog, public RemoteView {
 
   private:
     void createControls();
+    // While serving: phones send to the selected system and number only, unless the box opened
+    // them to every system.
+    void followSelectors();
 
     QComboBox* m_numberSelector = nullptr;
     QLineEdit* m_commandField = nullptr;
@@ -105,8 +109,11 @@ class CRemoteDlg : public QDialog, public RemoteView {
     std::function<void(CAboutDlg&)> m_aboutRunner;
     AboutMenu* m_aboutMenu = nullptr;  // owned by the window
     QAction* m_phoneAction = nullptr;  // owned by the window
-    std::unique_ptr<remote::PhoneRemote> m_phoneRemote;
+    std::unique_ptr<phone::PhoneService> m_phones;
     QPointer<PhoneRemoteDialog> m_phoneDialog;
+    bool m_phonesFollowSelectors = true;
+    QString m_phonesSystemText;
+    std::vector<QMetaObject::Connection> m_selectorWatches;
 };
 
 }  // namespace tavik::ui

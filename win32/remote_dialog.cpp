@@ -2,9 +2,11 @@
 #include "remote_dialog.hpp"
 
 #include "control_ids.hpp"
+#include "phone_messages.hpp"
 #include "resource.h"
 #include "text_convert_win.hpp"
 #include "version.hpp"
+#include "whole_paste.hpp"
 
 namespace tavik::win32 {
 namespace {
@@ -16,6 +18,12 @@ static_assert(IDC_COMMAND == ids::kCommandField && IDC_LOG == ids::kLogList);
 
 // Posted when the reader has lost its connection: its remains are closed on this thread.
 constexpr UINT kConnectionLost = WM_APP + 2;
+// Posted when a phone's send waits: it runs on this thread, like a click on SEND.
+constexpr UINT kPhoneSendQueued = WM_APP + 3;
+// Posted by the phones' box's stop button, so that the box is not destroyed inside its own call.
+constexpr UINT kStopPhones = WM_APP + 4;
+// The phones' item of the window menu (the low four bits of a system command are the system's).
+constexpr UINT kPhoneCommand = 32;
 // The command field's 16-character buffer: 15 characters and the terminating zero.
 constexpr int kCommandBuffer = 16;
 
@@ -78,6 +86,11 @@ BOOL CRemoteDlg::initialise() {
     m_systems.bind(GetDlgItem(m_dialog, IDC_SYSTEM));
     m_numbers.bind(GetDlgItem(m_dialog, IDC_NUMBER));
     m_commandField = GetDlgItem(m_dialog, IDC_COMMAND);
+    COMBOBOXINFO field{};
+    field.cbSize = sizeof field;
+    if (GetComboBoxInfo(m_commandField, &field)) {
+        refusePartialPastes(field.hwndItem);
+    }
     m_log.bind(m_dialog, GetDlgItem(m_dialog, IDC_LOG));
     addAboutItem();
     SendMessageW(m_dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
@@ -93,6 +106,10 @@ void CRemoteDlg::addAboutItem() {
         return;
     }
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    wchar_t phones[64] = {};
+    if (LoadStringW(m_instance, IDS_PHONE_ITEM, phones, 64) != 0) {
+        AppendMenuW(menu, MF_STRING, kPhoneCommand, phones);
+    }
     AppendMenuW(menu, MF_STRING, ids::kAboutCommand, text);
 }
 
@@ -107,6 +124,9 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
             const int code = HIWORD(wParam);
             if (id == IDC_SYSTEM && code == CBN_SELCHANGE) {
                 m_controller.fillNumberSelector();
+                followSelectors();
+            } else if (id == IDC_NUMBER && code == CBN_SELCHANGE) {
+                followSelectors();
             } else if (id == IDOK || (id == IDC_SEND && code == BN_CLICKED)) {
                 // Enter with the focus outside the buttons is the default button's, SEND.
                 m_controller.sendField();
@@ -121,6 +141,7 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         }
         case WM_CLOSE:
+            stopPhones();
             m_session.shutdown();
             EndDialog(m_dialog, IDCANCEL);
             return TRUE;
@@ -128,6 +149,10 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
             // The low four bits of a system command are the system's own.
             if ((wParam & 0xFFF0) == ids::kAboutCommand) {
                 openAbout();
+                return TRUE;
+            }
+            if ((wParam & 0xFFF0) == kPhoneCommand) {
+                openPhones();
                 return TRUE;
             }
             return FALSE;
@@ -140,6 +165,14 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         case kConnectionLost:
             m_session.releaseLostConnection();
+            return TRUE;
+        case kStopPhones:
+            stopPhones();
+            return TRUE;
+        case kPhoneSendQueued:
+            if (m_phones) {
+                m_phones->runPending(m_session);
+            }
             return TRUE;
         default:
             return FALSE;
@@ -160,6 +193,58 @@ bool CRemoteDlg::paintMinimised() {
     DrawIcon(dc, x, y, m_icon);
     EndPaint(m_dialog, &paint);
     return true;
+}
+
+void CRemoteDlg::openPhones() {
+    if (!m_phones) {
+        phone::PhoneService::Options options;
+        options.anyPortWhenTaken = true;
+        auto phones = std::make_unique<phone::PhoneService>(options);
+        std::string error;
+        if (!phones->start(m_session, error)) {
+            m_log.appendLog(std::string(phone::messages::kCannotServe) + "(" + error + ")。");
+            return;
+        }
+        HWND dialog = m_dialog;
+        phones->setOnQueued([dialog] { PostMessageW(dialog, kPhoneSendQueued, 0, 0); });
+        m_phones = std::move(phones);
+        m_phonesEverySystem = false;
+        followSelectors();
+        m_log.appendLog(phone::messages::kServingStarted);
+    }
+    if (!m_phoneBox || !m_phoneBox->isOpen()) {
+        m_phoneBox = std::make_unique<PhoneBox>(
+            m_instance, m_dialog, m_phones->urls(),
+            PhoneBox::Actions{[dialog = m_dialog] { PostMessageW(dialog, kStopPhones, 0, 0); },
+                              [this](bool everySystem) {
+                                  m_phonesEverySystem = everySystem;
+                                  followSelectors();
+                              },
+                              {}});
+        m_phoneBox->setSystemText(m_phonesSystem);
+    }
+    m_phoneBox->show();
+}
+
+void CRemoteDlg::stopPhones() {
+    m_phoneBox.reset();
+    if (!m_phones) {
+        return;
+    }
+    m_phones->stop(m_session);
+    m_phones.reset();
+    m_log.appendLog(phone::messages::kServingStopped);
+}
+
+void CRemoteDlg::followSelectors() {
+    if (!m_phones) {
+        return;
+    }
+    m_phonesSystem = m_phones->followWindow(
+        m_controller.currentSystemId(), m_controller.currentSystemNumber(), m_phonesEverySystem);
+    if (m_phoneBox && m_phoneBox->isOpen()) {
+        m_phoneBox->setSystemText(m_phonesSystem);
+    }
 }
 
 void CRemoteDlg::setCommandText(std::string_view text) {

@@ -4,8 +4,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "combo_box_list.hpp"
+#include "phone_box.hpp"
+#include "phone_service.hpp"
 #include "remote_controller.hpp"
 #include "send_session.hpp"
 #include "window_log.hpp"
@@ -39,6 +42,13 @@ class CRemoteDlg : public RemoteView {
     void addAboutItem();
     void openAbout();
     bool paintMinimised();
+    // Serves phones (starting when not yet serving) and shows the box with the QR code; their
+    // sends go through this window's session and log.
+    void openPhones();
+    void stopPhones();
+    // While serving: phones send to the selected system and number only, unless the box opened
+    // them to every system.
+    void followSelectors();
 
     HINSTANCE m_instance;
     Presets m_presets;
@@ -51,6 +61,11 @@ class CRemoteDlg : public RemoteView {
     WindowLog m_log;
     SendSession m_session;  // after the log: it logs while it shuts down
     RemoteController m_controller{*this, m_session};
+    // After the session: the server's threads end before it.
+    std::unique_ptr<phone::PhoneService> m_phones;
+    std::unique_ptr<PhoneBox> m_phoneBox;
+    bool m_phonesEverySystem = false;
+    std::string m_phonesSystem;
 };
 
 }  // namespace tavik::win32

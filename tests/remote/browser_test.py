@@ -1,24 +1,85 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
 """The phone's page in a real browser (headless Chromium) against tavik-cli serve with no
-transmitter: a send by the keypad, the remembered selection, and a wrong token.
+transmitter: a send by the keypad, the remembered selection, taps queued behind a slow send,
+the long press of Stop, the tap targets' size, the server's refusals, and a server fixed to one
+system.
 Usage: browser_test.py TAVIK_CLI [SCREENSHOT.png]"""
 
+import re
 import subprocess
 import sys
+import threading
+import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 CLI = sys.argv[1]
 SCREENSHOT = sys.argv[2] if len(sys.argv) > 2 else None
+NO_TRANSMITTER = '送信機がつながっていません。幹事に知らせてください。'
+FULL = '送信待ちがいっぱいです。少し待ってから押してください。'
 
-server = subprocess.Popen([CLI, 'serve', '--listen', '127.0.0.1:0', '--gap', '0'],
-                          stdout=subprocess.PIPE, text=True)
-link = server.stdout.readline().strip()
-assert link.startswith('http://127.0.0.1:'), link
+
+class Server:
+    """tavik-cli serve on a free loopback port; `sent` collects the sends it logs."""
+
+    def __init__(self, *arguments):
+        self.process = subprocess.Popen(
+            [CLI, 'serve', '--listen', '127.0.0.1:0', '--gap', '0', *arguments],
+            stdout=subprocess.PIPE, text=True)
+        self.link = self.process.stdout.readline().strip()
+        assert self.link.startswith('http://127.0.0.1:'), self.link
+        self.sent = []
+        threading.Thread(target=self._collect, daemon=True).start()
+
+    def _collect(self):
+        for line in self.process.stdout:
+            if line.startswith('tavik '):
+                self.sent.append(line.strip())
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+
+def viewport(width, height):
+    driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
+                           {'width': width, 'height': height, 'deviceScaleFactor': 1,
+                            'mobile': True})
+
+
+def find(selector):
+    return driver.find_element(By.CSS_SELECTOR, selector)
+
+
+def status():
+    return find('#status').text
+
+
+def open_page(url, systems):
+    driver.get(url)
+    wait.until(lambda d: len(Select(find('#system')).options) == systems)
+
+
+def hold_stop(seconds):
+    ActionChains(driver).click_and_hold(find('[data-function="SP"]')).pause(seconds) \
+        .release().perform()
+
+
+def record_results():
+    """From now on, the status line and the log lines each time the status line changes."""
+    driver.execute_script("""
+        window.seen = [];
+        new MutationObserver(() => window.seen.push([
+            document.getElementById('status').textContent,
+            [...document.querySelectorAll('#lines li')].map((li) => li.textContent)]))
+          .observe(document.getElementById('status'),
+                   {childList: true, subtree: true, characterData: true});""")
+
 
 options = webdriver.ChromeOptions()
 options.binary_location = '/usr/bin/chromium'
@@ -28,47 +89,128 @@ for argument in ('--headless=new', '--no-sandbox', '--disable-gpu', '--window-si
 options.set_capability('goog:loggingPrefs', {'browser': 'ALL'})
 driver = webdriver.Chrome(service=Service('/usr/bin/chromedriver'), options=options)
 wait = WebDriverWait(driver, 10)
+server = Server()
 try:
     # The phone's viewport, whatever the window's frame takes.
-    driver.execute_cdp_cmd('Emulation.setDeviceMetricsOverride',
-                           {'width': 390, 'height': 844, 'deviceScaleFactor': 1,
-                            'mobile': True})
-    driver.get(link)
-    wait.until(lambda d: len(Select(d.find_element(By.ID, 'system')).options) == 18)
+    viewport(390, 844)
+    open_page(server.link, 18)
     assert '#k=' not in driver.current_url, 'the token leaves the address bar'
-    Select(driver.find_element(By.ID, 'system')).select_by_visible_text('TOEI システム')
-    Select(driver.find_element(By.ID, 'number')).select_by_visible_text('3')
+    Select(find('#system')).select_by_visible_text('TOEI システム')
+    Select(find('#number')).select_by_visible_text('3')
     for key in '12':
-        driver.find_element(By.CSS_SELECTOR, f'[data-key="{key}"]').click()
-    assert driver.find_element(By.ID, 'command').get_attribute('value') == '12'
-    driver.find_element(By.ID, 'send').click()
-    wait.until(lambda d: 'tavik T3 12' in d.find_element(By.ID, 'lines').text)
-    lines = driver.find_element(By.ID, 'lines').text.split('\n')
+        find(f'[data-key="{key}"]').click()
+    assert find('#command').get_attribute('value') == '12'
+    find('#send').click()
+    wait.until(lambda d: 'tavik T3 12' in find('#lines').text)
+    lines = find('#lines').text.split('\n')
     assert lines == ['デバイスが見付かりません。', 'tavik T3 12'], lines
+    assert status() == NO_TRANSMITTER, status()
     if SCREENSHOT:
         driver.save_screenshot(SCREENSHOT)
 
     # The phone remembers the system and the number; the token came with the first visit.
-    driver.get(link.split('#')[0])
-    wait.until(lambda d: len(Select(d.find_element(By.ID, 'system')).options) == 18)
-    assert Select(driver.find_element(By.ID, 'system')).first_selected_option.text == \
-        'TOEI システム'
-    assert Select(driver.find_element(By.ID, 'number')).first_selected_option.text == '3'
-    driver.find_element(By.CSS_SELECTOR, '[data-function="KU"]').click()
-    wait.until(lambda d: 'tavik T3 KU' in d.find_element(By.ID, 'lines').text)
+    open_page(server.link.split('#')[0], 18)
+    assert Select(find('#system')).first_selected_option.text == 'TOEI システム'
+    assert Select(find('#number')).first_selected_option.text == '3'
+    find('[data-function="KU"]').click()
+    wait.until(lambda d: 'tavik T3 KU' in find('#lines').text)
 
-    # The page's own resources only: nothing broke the Content-Security-Policy.
-    blocked = [e['message'] for e in driver.get_log('browser')
-               if 'Content Security Policy' in e['message']]
-    assert not blocked, blocked
+    # Every tap target is large enough for a thumb, on the smallest phone and up.
+    for width, height in ((360, 640), (390, 844), (768, 1024)):
+        viewport(width, height)
+        small = driver.execute_script("""
+            return [...document.querySelectorAll('button, select, input')].flatMap((e) => {
+              if (e.disabled) { return []; }
+              const r = e.getBoundingClientRect();
+              return r.width >= 44 && r.height >= 44 ? [] :
+                  [`${e.id || e.dataset.key || e.dataset.function} ${r.width}x${r.height}`];
+            });""")
+        assert not small, (width, height, small)
+
+    # Stop: a press shorter than 0.8 s says how, a long one sends.
+    hold_stop(0.4)
+    assert status() == '演奏中止は 0.8 秒ほど長押ししてください。', status()
+    hold_stop(1)
+    wait.until(lambda d: 'tavik T3 SP' in find('#lines').text)
+    wait.until(lambda d: server.sent.count('tavik T3 SP') == 1, server.sent)
+
+    # Taps made while a send is slow on its way wait in order, at most 8, each with its result;
+    # SEND empties the field at once. The taps come in one go, so that none is answered early;
+    # they start on a second with no sends, and 300 ms apart stay within 5 a second.
+    time.sleep(1)
+    driver.execute_cdp_cmd('Network.enable', {})
+    driver.execute_cdp_cmd('Network.emulateNetworkConditions',
+                           {'offline': False, 'latency': 300, 'downloadThroughput': -1,
+                            'uploadThroughput': -1})
+    record_results()
+    before = len(server.sent)
+    taps = ['KU', 'KD', 'CL', 'KU', 'KU', 'KU', 'KU', 'KU', 'KD']
+    for key in '12':
+        find(f'[data-key="{key}"]').click()
+    shown = driver.execute_script("""
+        const shown = [];
+        for (const target of ['#send', ...arguments[0].map((c) => `[data-function="${c}"]`)]) {
+          document.querySelector(target).click();
+          shown.push(document.getElementById('status').textContent);
+        }
+        return [document.getElementById('command').value, shown];""", taps)
+    sending = 'TOEI システム 3 に 12 を送っています…'
+    assert shown == ['', [sending] + [sending + f'あと{n}件' for n in range(1, 9)] +
+                     [FULL + 'あと9件']], shown
+    wait.until(lambda d: len(server.sent) == before + 9 and not status().endswith('件'))
+    sent = ['12'] + taps[:8]
+    assert server.sent[before:] == [f'tavik T3 {c}' for c in sent], server.sent
+    results = [r for r in driver.execute_script('return window.seen') if len(r[1]) == 2]
+    assert results == [
+        [NO_TRANSMITTER + (f'あと{8 - i}件' if i < 8 else ''),
+         ['デバイスが見付かりません。', f'tavik T3 {c}']] for i, c in enumerate(sent)], results
+
+    # A server fixed to one system lists only it: the page takes its name for the title, and
+    # the selectors hold it alone (a system without numbers, none) and cannot change.
+    for token, system, numbers, title in (('T3', 'TOEI システム', ['3'], 'TOEI システム 3'),
+                                          ('J', 'JOYSOUND', [], 'JOYSOUND')):
+        fixed = Server('--system', token)
+        try:
+            open_page(fixed.link, 1)
+            assert find('h1').text == title, find('h1').text
+            for selector, entries in (('#system', [system]), ('#number', numbers)):
+                shown = [o.text for o in Select(find(selector)).options]
+                assert not find(selector).is_enabled() and shown == entries, (selector, shown)
+            find('[data-key="7"]').click()
+            find('#send').click()
+            wait.until(lambda d: fixed.sent == [f'tavik {token} 7'])
+        finally:
+            fixed.stop()
+    open_page(server.link, 18)
+
+    # Normal use leaves the console clean: the page's own resources only, nothing against the
+    # Content-Security-Policy, an icon where the browser asks for one.
+    errors = [e['message'] for e in driver.get_log('browser') if e['level'] == 'SEVERE']
+    assert not errors, errors
+
+    # Taps without the slow network pass 5 sends a second: the server refuses one, and the page
+    # says so and drops what waited behind it.
+    driver.execute_cdp_cmd('Network.disable', {})
+    before = len(server.sent)
+    driver.execute_script("""
+        for (let i = 0; i < 9; ++i) {
+          document.querySelector('[data-function="KU"]').click();
+        }""")
+    wait.until(lambda d: not status().endswith('件'))
+    assert '送信が混み合っています' in find('#lines').text, find('#lines').text
+    refused = re.fullmatch('「キー上げ」を送れませんでした。待っていた (\\d) 件も送っていません。',
+                           status())
+    assert refused, status()
+    # What the server sent, the one refused and those dropped are all the taps.
+    wait.until(lambda d: len(server.sent) - before + 1 + int(refused[1]) == 9,
+               (status(), server.sent[before:]))
 
     # A link with a wrong token: the page says so, in Japanese.
-    driver.get(link.split('#')[0] + '#k=' + '0' * 32)
+    driver.get(server.link.split('#')[0] + '#k=' + '0' * 32)
     problem = driver.find_element(By.ID, 'problem')
     wait.until(lambda d: problem.is_displayed())
     assert '接続用のリンクが違います' in problem.text, problem.text
 finally:
     driver.quit()
-    server.terminate()
-    server.wait(timeout=10)
+    server.stop()
 print('browser test passed')

@@ -80,6 +80,15 @@ server = Server('--listen', '0.0.0.0:0')
 check(server.urls and server.urls[-1].startswith('http://127.0.0.1:'), 'loopback comes last')
 qr = [l for l in server.head if l and l[0] in '█▀▄ ']
 check(decode_half_blocks(qr) == server.urls[0], 'the QR code reads as the first link')
+
+# Starts that are refused, status 2: a bad system, and a port another server holds.
+port = server.urls[-1].rsplit(':', 1)[1].split('/')[0]
+for args, said in [(['--system', 'ZZ'], "--system takes a system"),
+                   (['--system', 'T9'], "not 'T9'"),
+                   (['--listen', '127.0.0.1:' + port],
+                    f'cannot listen on 127.0.0.1:{port}: Address already in use')]:
+    out = subprocess.run([CLI, 'serve', *args], capture_output=True, text=True, timeout=10)
+    check(out.returncode == 2 and said in out.stderr, f'{args}: {out.returncode} {out.stderr}')
 code, _, _ = server.stop(signal.SIGINT)
 check(code == 0, 'SIGINT stops with status 0')
 

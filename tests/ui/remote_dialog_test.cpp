@@ -6,6 +6,8 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QLabel>
@@ -16,18 +18,21 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QUrl>
+#include <QtMath>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
-#include <httplib.h>
-
 #include "about_dialog.hpp"
+#include "app_icon.hpp"
 #include "command_field.hpp"
 #include "control_ids.hpp"
 #include "control_property.hpp"
 #include "dialog_units.hpp"
 #include "support/fake_hid_backend.hpp"
+#include "support/http_client.hpp"
 #include "support/process.hpp"
+#include "toolkit_translation.hpp"
 
 namespace tavik::ui {
 namespace {
@@ -147,8 +152,50 @@ TEST_F(DialogTest, TypingStopsBeforeTheFieldScrolls) {
     EXPECT_LT(end, f->textArea().right());
     QTest::keyClick(f, Qt::Key_1);
     EXPECT_EQ(f->text(), typed) << "the next character is refused";
+    // A paste that does not fit is refused whole, not cut.
+    f->clear();
+    QApplication::clipboard()->setText(typed + typed);
+    f->paste();
+    EXPECT_EQ(f->text(), "");
+    QApplication::clipboard()->setText(typed);
+    f->paste();
+    EXPECT_EQ(f->text(), typed);
     f->setText("1234567890123456789");
     EXPECT_EQ(f->text().size(), 19) << "a text set by the program may be longer";
+}
+
+// The focus shows on the system selector from the start, not after the first Tab, and the log's
+// border is whole on all four sides. CTest runs this at scale factors 1.25 to 2 too.
+TEST_F(DialogTest, FocusAndLogBorderShowFromTheStart) {
+    ASSERT_TRUE(initialiseWith("", "", ""));
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    ASSERT_TRUE(systems()->hasFocus());
+    const QImage focused = systems()->grab().toImage();
+    button(ids::kSend)->setFocus();
+    EXPECT_NE(systems()->grab().toImage(), focused) << "no focus shown on the system selector";
+
+    const QImage image = dialog->grab().toImage();
+    const qreal dpr = image.devicePixelRatio();
+    const QRectF list(QPointF(logList()->pos()) * dpr, QSizeF(logList()->size()) * dpr);
+    // Some device pixel of the side's outermost logical pixel, [from, from + dpr), at the middle
+    // of the side, is darker than the window and the list around it: a line of the border.
+    const int light = std::min(qGray(dialog->palette().color(QPalette::Window).rgb()),
+                               qGray(logList()->palette().color(QPalette::Base).rgb()));
+    const auto drawn = [&](qreal from, bool across, int at) {
+        for (int p = qFloor(from); p < qCeil(from + dpr); ++p) {
+            if (qGray(image.pixel(across ? QPoint(p, at) : QPoint(at, p))) < light - 24) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const int midX = qRound(list.center().x());
+    const int midY = qRound(list.center().y());
+    EXPECT_TRUE(drawn(list.left(), true, midY)) << "left at " << dpr;
+    EXPECT_TRUE(drawn(list.right() - dpr, true, midY)) << "right at " << dpr;
+    EXPECT_TRUE(drawn(list.top(), false, midX)) << "top at " << dpr;
+    EXPECT_TRUE(drawn(list.bottom() - dpr, false, midX)) << "bottom at " << dpr;
 }
 
 // Open, each list fits its 120 units with the closed part and scrolls, in either style.
@@ -242,6 +289,14 @@ TEST_F(DialogTest, AboutItemOpensTheAboutBox) {
         const auto* icon = box.findChild<QLabel*>(QStringLiteral("icon"));
         ASSERT_NE(icon, nullptr);
         EXPECT_FALSE(icon->pixmap().isNull()) << "the icon reaches the About box";
+        const qreal dpr = box.devicePixelRatioF();
+        EXPECT_EQ(icon->pixmap().devicePixelRatio(), dpr) << "drawn at the screen's scale";
+        const QSize drawn = icon->pixmap().size();
+        EXPECT_EQ(drawn, (QSizeF(32, 32) * dpr).toSize());
+        const QList<QSize> sizes = appIcon().availableSizes();
+        EXPECT_TRUE(std::any_of(sizes.begin(), sizes.end(),
+                                [&](QSize s) { return s.width() >= drawn.width(); }))
+            << "an image of " << drawn.width() << " px or more, not a smaller one scaled up";
         EXPECT_EQ(icon->pos(), du.rect(11, 17, 18, 20).topLeft());
         const auto* version = box.findChild<QLabel*>(QStringLiteral("version"));
         ASSERT_NE(version, nullptr);
@@ -289,15 +344,20 @@ TEST_F(DialogTest, AboutFromTheKeyboardAnywhere) {
     }
 }
 
-// A phone's send comes over HTTP to the window's own session and log; stopping closes the port.
+// A phone's send comes over HTTP to the window's own session and log, for the window's system,
+// which the box follows or opens; the box stands beside the window; Return does not stop the
+// serving (CTest runs this under the GNOME theme too, whose Return presses the focused button),
+// Alt+S does and closes the port.
 TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     backend.plug({"t"});
     ASSERT_TRUE(initialiseWith("T", "3", ""));
+    dialog->show();
     dialog->phoneRemoteAction()->trigger();
     ASSERT_TRUE(dialog->servingPhones());
     PhoneRemoteDialog* box = dialog->phoneRemoteDialog();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isVisible());
+    EXPECT_FALSE(box->frameGeometry().intersects(dialog->frameGeometry()));
     EXPECT_GT(box->findChild<QWidget*>(QStringLiteral("qrCode"))->width(), 100);
     const QString links = box->findChild<QLabel*>(QStringLiteral("links"))->text();
     const QString local =
@@ -306,13 +366,25 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     ASSERT_TRUE(url.isValid()) << links.toStdString();
     const std::string token = url.fragment().mid(2).toStdString();
     EXPECT_EQ(token.size(), 32U);
+    const auto systems = [&] {
+        return test::httpRequest(url.port(), "GET", "/api/systems",
+                                 {{"Authorization", "Bearer " + token}})
+            .body;
+    };
+    EXPECT_EQ(systems(), R"([{"letter":"T","name":"TOEI システム","numbers":[3]}])");
+    numbers()->setCurrentIndex(4);
+    EXPECT_EQ(systems(), R"([{"letter":"T","name":"TOEI システム","numbers":[5]}])");
+    EXPECT_NE(box->findChild<QLabel*>(QStringLiteral("phoneSystem"))
+                  ->text()
+                  .indexOf(QStringLiteral("TOEI システム 5")),
+              -1);
+    box->findChild<QCheckBox*>(QStringLiteral("everySystem"))->click();
+    EXPECT_EQ(systems().substr(0, 2), "[{");
+    EXPECT_GT(systems().size(), 500U) << "every system";
 
     std::atomic<int> status{0};
     std::thread phone([&] {
-        httplib::Client client("127.0.0.1", url.port());
-        const auto result = client.Post("/api/send", {{"Authorization", "Bearer " + token}},
-                                        R"({"system":"T3","command":"12"})", "application/json");
-        status = result ? result->status : -1;
+        status = test::postSend(url.port(), token, R"({"system":"T3","command":"12"})").status;
     });
     while (status.load() == 0) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
@@ -325,11 +397,23 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     EXPECT_EQ(log.back(), "tavik T3 12");
     EXPECT_EQ(backend.writes("t").size(), 1U);
 
-    box->findChild<QPushButton*>(QStringLiteral("stopServing"))->click();
+    auto* stop = box->findChild<QPushButton*>(QStringLiteral("stopServing"));
+    for (QWidget* target : {static_cast<QWidget*>(stop), static_cast<QWidget*>(box)}) {
+        QTest::keyClick(target, Qt::Key_Return);
+        QTest::keyClick(target, Qt::Key_Enter);
+    }
+    EXPECT_TRUE(dialog->servingPhones()) << "Return and Enter keep serving";
+    box->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+    QTest::keyClick(box, Qt::Key_S, Qt::AltModifier);
+    // A mnemonic clicks the button after its press is shown.
+    for (int i = 0; i < 100 && dialog->servingPhones(); ++i) {
+        QTest::qWait(10);
+    }
     EXPECT_FALSE(dialog->servingPhones());
     EXPECT_EQ(lines().back(), "スマホからの操作の受付を終了しました。");
-    httplib::Client client("127.0.0.1", url.port());
-    EXPECT_FALSE(client.Get("/")) << "nothing listens once stopped";
+    EXPECT_EQ(test::httpRequest(url.port(), "GET", "/").status, -1)
+        << "nothing listens once stopped";
 }
 
 TEST_F(DialogTest, ALineFromAnotherThreadLandsAfterTheEarlierOnes) {
@@ -348,6 +432,19 @@ TEST_F(DialogTest, ALineFromAnotherThreadLandsAfterTheEarlierOnes) {
     EXPECT_EQ(lines(), (std::vector<std::string>{"first", "from the reader", "last"}));
 }
 
+// Qt's own texts (here the field's context menu) in Japanese; without the translation, English.
+TEST(ToolkitTranslation, JapaneseWhereInstalled) {
+    EXPECT_FALSE(installToolkitTranslation(*qApp, QStringLiteral("/nonexistent")));
+    QLineEdit field;
+    const auto firstItem = [&] {
+        const std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
+        return menu->actions().front()->text().toStdString();
+    };
+    EXPECT_EQ(firstItem(), "&Undo\tCtrl+Z");
+    ASSERT_TRUE(installToolkitTranslation(*qApp, toolkitTranslationDirectory()));
+    EXPECT_EQ(firstItem(), "元に戻す(&U)\tCtrl+Z");
+}
+
 // The program itself: its two options, and a start without a display.
 TEST(TavikProgram, OptionsAndAStartWithoutADisplay) {
     const std::string program = TAVIK_GUI_PATH;
@@ -363,6 +460,11 @@ TEST(TavikProgram, OptionsAndAStartWithoutADisplay) {
          2,
          "",
          "tavik: no display available; use tavik-cli to send without a window\n"},
+        {{"WAYLAND_DISPLAY=wayland-0", "QT_QPA_PLATFORM=nosuch", program},
+         2,
+         "",
+         "tavik: cannot use the display: Could not find the Qt platform plugin \"nosuch\" in "
+         "\"\"\n"},
     };
     for (const auto& c : cases) {
         const auto r = test::runProcess("/usr/bin/env", c.args);

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cwchar>
+#include <string>
+#include <vector>
 
 #include "control_ids.hpp"
 #include "support/fake_hid_backend.hpp"
@@ -73,6 +76,48 @@ TEST(Win32Window, ALostConnectionIsClosedWithoutASend) {
     EXPECT_EQ(script.handlesAfterLoss, 0) << "the write handle outlived the loss";
     EXPECT_EQ(script.lastLine, "デバイスからの受信に失敗しました。");
     g_script = nullptr;
+}
+
+void setClipboard(HWND owner, const std::wstring& text) {
+    ASSERT_TRUE(OpenClipboard(owner));
+    EmptyClipboard();
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    std::wcscpy(static_cast<wchar_t*>(GlobalLock(data)), text.c_str());
+    GlobalUnlock(data);
+    SetClipboardData(CF_UNICODETEXT, data);
+    CloseClipboard();
+}
+
+// What the command field holds after pasting each text into it, emptied before each.
+std::vector<std::string> g_pasted;
+
+void CALLBACK pasteEach(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowW(L"#32770", L"TAVIK");
+    if (dialog == nullptr) {
+        return;
+    }
+    KillTimer(nullptr, timer);
+    COMBOBOXINFO field{};
+    field.cbSize = sizeof field;
+    GetComboBoxInfo(GetDlgItem(dialog, ids::kCommandField), &field);
+    for (const wchar_t* text : {L"123456789012", L"1234", L"12\r\n34"}) {
+        SetWindowTextW(field.hwndItem, L"");
+        setClipboard(dialog, text);
+        SendMessageW(field.hwndItem, WM_PASTE, 0, 0);
+        wchar_t got[32] = {};
+        GetWindowTextW(field.hwndItem, got, 32);
+        g_pasted.push_back(utf8FromWide(got));
+    }
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+// The field does not scroll: a paste it cannot take whole is refused, not cut.
+TEST(Win32Window, APasteThatDoesNotFitIsRefusedWhole) {
+    test::FakeHidBackend backend;
+    CRemoteDlg dialog(GetModuleHandleW(nullptr), backend, presetsFromArguments({"J"}));
+    SetTimer(nullptr, 0, 10, pasteEach);
+    EXPECT_EQ(dialog.runModal(), IDCANCEL);
+    EXPECT_EQ(g_pasted, (std::vector<std::string>{"", "1234", ""}));
 }
 
 }  // namespace

@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+#include <unistd.h>
+
+#include "terminal.hpp"
+
+namespace tavik::cli {
+
+bool standardOutputIsTerminal() {
+    return isatty(STDOUT_FILENO) == 1;
+}
+
+}  // namespace tavik::cli

@@ -1,0 +1,176 @@
+// SPDX-License-Identifier: MIT
+// windows.h first, in a block of its own so that sorting keeps it there.
+#include <windows.h>
+
+#include <aclapi.h>
+#include <ntsecapi.h>
+#include <sddl.h>
+
+#include <array>
+#include <memory>
+
+#include "access_token.hpp"
+
+namespace tavik::phone {
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), length);
+    return out;
+}
+
+std::string failure(const std::string& path, const char* what, DWORD error) {
+    return "cannot " + std::string(what) + " token file " + path + ": error " +
+           std::to_string(error);
+}
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+struct LocalFreer {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+
+// The user this process runs as, as a SID kept in `storage`.
+PSID currentUser(std::array<unsigned char, 256>& storage) {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return nullptr;
+    }
+    const Handle token(raw);
+    DWORD length = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, storage.data(),
+                             static_cast<DWORD>(storage.size()), &length)) {
+        return nullptr;
+    }
+    return reinterpret_cast<TOKEN_USER*>(storage.data())->User.Sid;
+}
+
+// Owned by `user`, and no access granted to anyone else but the system and the administrators
+// (who can read any file anyway).
+bool ownedAlone(HANDLE file, PSID user) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    const std::unique_ptr<void, LocalFreer> kept(descriptor);
+    if (owner == nullptr || !EqualSid(owner, user) || dacl == nullptr) {
+        return false;  // a missing DACL grants everyone everything
+    }
+    std::array<unsigned char, SECURITY_MAX_SID_SIZE> system{};
+    std::array<unsigned char, SECURITY_MAX_SID_SIZE> administrators{};
+    DWORD size = static_cast<DWORD>(system.size());
+    CreateWellKnownSid(WinLocalSystemSid, nullptr, system.data(), &size);
+    size = static_cast<DWORD>(administrators.size());
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators.data(), &size);
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, i, &entry)) {
+            return false;
+        }
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            continue;
+        }
+        PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(entry)->SidStart;
+        if (!EqualSid(sid, user) && !EqualSid(sid, system.data()) &&
+            !EqualSid(sid, administrators.data())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TokenResult createTokenFile(const std::string& path, PSID user) {
+    TokenResult created = newAccessToken();
+    if (created.token.empty()) {
+        return created;
+    }
+    // Full access for the user alone, not inherited from the folder.
+    LPWSTR userText = nullptr;
+    if (!ConvertSidToStringSidW(user, &userText)) {
+        return {{}, failure(path, "create", GetLastError())};
+    }
+    const std::wstring sddl = L"D:P(A;;FA;;;" + std::wstring(userText) + L")";
+    LocalFree(userText);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        return {{}, failure(path, "create", GetLastError())};
+    }
+    const std::unique_ptr<void, LocalFreer> kept(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const std::wstring name = wide(path);
+    const Handle file(CreateFileW(name.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        return {{}, failure(path, "create", GetLastError())};
+    }
+    const std::string line = created.token + "\r\n";
+    DWORD written = 0;
+    if (!WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
+        written != line.size()) {
+        const DWORD error = GetLastError();
+        CloseHandle(file.get());
+        DeleteFileW(name.c_str());
+        return {{}, failure(path, "write", error)};
+    }
+    return created;
+}
+
+}  // namespace
+
+bool fillRandom(unsigned char* bytes, std::size_t size, std::string& error) {
+    // The system's cryptographic generator, as rand_s uses it.
+    if (!RtlGenRandom(bytes, static_cast<ULONG>(size))) {
+        error = "error " + std::to_string(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+TokenResult loadOrCreateTokenFile(const std::string& path) {
+    std::array<unsigned char, 256> userStorage{};
+    PSID user = currentUser(userStorage);
+    if (user == nullptr) {
+        return {{}, failure(path, "check", GetLastError())};
+    }
+    const std::wstring name = wide(path);
+    const Handle file(CreateFileW(name.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? createTokenFile(path, user)
+                                             : TokenResult{{}, failure(path, "open", error)};
+    }
+    // Anyone who can read the file can send; anyone who can write it can choose the token.
+    if (!ownedAlone(file.get(), user)) {
+        return {{},
+                "token file " + path +
+                    " is open to other users; make it yours alone (its security settings)"};
+    }
+    std::array<char, 128> buffer{};
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+        return {{}, failure(path, "read", GetLastError())};
+    }
+    std::string_view text(buffer.data(), got);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+        text.remove_suffix(1);
+    }
+    if (!isAccessToken(text)) {
+        return {{}, "token file " + path + " does not hold a token (32 hex digits)"};
+    }
+    return {std::string(text), {}};
+}
+
+}  // namespace tavik::phone

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string_view>
+
+// What the web remote tells a phone, besides the send's own log lines.
+namespace tavik::phone::messages {
+
+inline constexpr std::string_view kWrongToken =
+    "接続用のリンクが違います。パソコンに表示された QR コードを読み取り直してください。";
+inline constexpr std::string_view kTooManyWrongTokens =
+    "違うリンクでの接続が続いたため、しばらく受け付けません。";
+inline constexpr std::string_view kTooManySends =
+    "送信が混み合っています。少し待ってから送り直してください。";
+inline constexpr std::string_view kForbidden = "このページからは操作できません。";
+inline constexpr std::string_view kBadRequest = "要求が正しくありません。";
+inline constexpr std::string_view kNotFound = "ページが見付かりません。";
+inline constexpr std::string_view kStopped = "リモコンの受付は終了しました。";
+// Followed by the system's name (and number) and " だけです。".
+inline constexpr std::string_view kOnlySystem = "このパーティーで送れるのは ";
+
+// The window's log lines about serving; they never show the link, which holds the token.
+inline constexpr std::string_view kServingStarted = "スマホからの操作を受け付けています。";
+inline constexpr std::string_view kServingStopped = "スマホからの操作の受付を終了しました。";
+inline constexpr std::string_view kCannotServe = "スマホからの操作を受け付けられません";
+
+}  // namespace tavik::phone::messages

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: MIT
+#include "phone_service.hpp"
+
+#include "access_token.hpp"
+#include "catalogue.hpp"
+#include "local_network.hpp"
+
+namespace tavik::phone {
+namespace {
+
+std::unique_ptr<PhoneServer> serverFor(SendQueue& queue, const PhoneService::Options& options,
+                                       const std::string& token, int port) {
+    ServerOptions serverOptions;
+    serverOptions.address = options.address;
+    serverOptions.port = port;
+    serverOptions.token = token;
+    serverOptions.system = options.system;
+    return std::make_unique<PhoneServer>(queue, std::move(serverOptions));
+}
+
+}  // namespace
+
+PhoneService::PhoneService(Options options) : m_options(std::move(options)) {}
+
+PhoneService::~PhoneService() {
+    m_queue.close();
+    if (m_server) {
+        m_server->stop();
+    }
+}
+
+bool PhoneService::start(SendSession& session, std::string& error) {
+    const TokenResult token =
+        m_options.tokenFile.empty() ? newAccessToken() : loadOrCreateTokenFile(m_options.tokenFile);
+    if (token.token.empty()) {
+        error = token.error;
+        return false;
+    }
+    auto server = serverFor(m_queue, m_options, token.token, m_options.port);
+    bool started = server->start(error);
+    if (!started && m_options.anyPortWhenTaken && m_options.port != 0) {
+        server = serverFor(m_queue, m_options, token.token, 0);
+        started = server->start(error);
+    }
+    if (!started) {
+        return false;
+    }
+    m_server = std::move(server);
+    const std::vector<std::string> addresses = m_options.address == "0.0.0.0"
+                                                   ? localAddresses(false)
+                                                   : std::vector<std::string>{m_options.address};
+    for (const std::string& address : addresses) {
+        m_urls.push_back("http://" + address + ":" + std::to_string(m_server->port()) +
+                         "/#k=" + token.token);
+    }
+    session.setGap(m_options.gap);
+    return true;
+}
+
+void PhoneService::stop(SendSession& session) {
+    m_queue.close();
+    if (m_server) {
+        m_server->stop();
+        m_server.reset();
+        session.setGap(m_options.gapAfter);
+    }
+    m_urls.clear();
+}
+
+void PhoneService::runPending(SendSession& session) {
+    m_queue.runPending(session);
+}
+
+void PhoneService::fixSystem(std::optional<SystemSelection> system) {
+    m_options.system = system;
+    if (m_server) {
+        m_server->fixSystem(system);
+    }
+}
+
+std::string PhoneService::followWindow(SystemId system, std::int32_t number, bool everySystem) {
+    if (everySystem || system < 0) {
+        fixSystem(std::nullopt);
+        return {};
+    }
+    fixSystem(SystemSelection{SelectionError::kNone, system, number});
+    std::string name(catalogueEntry(system).displayName);
+    if (number >= 0) {
+        name += " " + std::to_string(number);
+    }
+    return name;
+}
+
+}  // namespace tavik::phone

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#include "log_list_view.hpp"
+
+#include <QPainter>
+#include <QResizeEvent>
+
+namespace tavik::ui {
+namespace {
+
+class Border : public QWidget {
+  public:
+    explicit Border(LogListView* list) : QWidget(list), m_list(list) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        // Filled bands, not lines: a band one logical pixel wide always covers a whole device
+        // pixel, however the widget's edges round.
+        QPainter painter(this);
+        const QColor colour = m_list->borderColour();
+        const qreal w = width();
+        const qreal h = height();
+        painter.fillRect(QRectF(0, 0, w, 1), colour);
+        painter.fillRect(QRectF(0, h - 1, w, 1), colour);
+        painter.fillRect(QRectF(0, 0, 1, h), colour);
+        painter.fillRect(QRectF(w - 1, 0, 1, h), colour);
+    }
+
+  private:
+    LogListView* m_list;
+};
+
+}  // namespace
+
+LogListView::LogListView(QWidget* parent) : QListWidget(parent), m_border(new Border(this)) {
+    setFrameShape(QFrame::NoFrame);
+    setViewportMargins(1, 1, 1, 1);
+}
+
+QColor LogListView::borderColour() const {
+    // The outline colour of Qt's Fusion style, so the list looks as before at whole scales.
+    return palette().color(QPalette::Window).darker(140);
+}
+
+void LogListView::resizeEvent(QResizeEvent* event) {
+    QListWidget::resizeEvent(event);
+    m_border->setGeometry(rect());
+    m_border->raise();
+}
+
+}  // namespace tavik::ui

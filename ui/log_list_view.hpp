@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QListWidget>
+
+namespace tavik::ui {
+
+// The log list's list box with a flat border, one logical pixel wide, that stays whole at every
+// scale factor: the style's frame lines fall between device pixels at 1.25, 1.5 or 1.75 and
+// lose a side or two. The border is drawn over the list's children, so they cannot cover it.
+class LogListView : public QListWidget {
+  public:
+    explicit LogListView(QWidget* parent);
+
+    QColor borderColour() const;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    QWidget* m_border;
+};
+
+}  // namespace tavik::ui
