@@ -22,12 +22,14 @@ void restoreCodePage() {
 
 void prepareStandardStreams() {
     // The output is UTF-8: a console shows it as such for this run, and a redirect gets the same
-    // bytes as on other platforms (no CR before LF).
+    // bytes as on other platforms (no CR before LF), on both streams: a script reads the resume
+    // line of a stopped batch from the error stream.
     g_consoleCodePage = GetConsoleOutputCP();
     if (g_consoleCodePage != 0 && SetConsoleOutputCP(CP_UTF8)) {
         std::atexit(restoreCodePage);
     }
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     _setmode(_fileno(stdin), _O_BINARY);
 }
 
