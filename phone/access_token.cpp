@@ -33,6 +33,16 @@ bool isAccessToken(std::string_view text) {
            });
 }
 
+TokenResult tokenFromFileText(std::string_view text, const std::string& path) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+        text.remove_suffix(1);
+    }
+    if (!isAccessToken(text)) {
+        return {{}, "token file " + path + " does not hold a token (32 hex digits)"};
+    }
+    return {std::string(text), {}};
+}
+
 bool tokensEqual(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;

@@ -19,6 +19,10 @@ TokenResult newAccessToken();
 // Exactly 32 lower-case hex digits.
 bool isAccessToken(std::string_view text);
 
+// The token that a token file's `text` holds (its line end and trailing blanks left out), or why
+// it holds none.
+TokenResult tokenFromFileText(std::string_view text, const std::string& path);
+
 // The token kept in `path`: read when the file exists and only its owner may read or write it,
 // created for its owner alone (mode 0600; on Windows an ACL of the user only) and with a new
 // token when it is missing.

@@ -79,14 +79,7 @@ TokenResult loadOrCreateTokenFile(const std::string& path) {
     if (got < 0) {
         return {{}, failure(path, "read")};
     }
-    std::string_view text(buffer.data(), static_cast<std::size_t>(got));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.remove_suffix(1);
-    }
-    if (!isAccessToken(text)) {
-        return {{}, "token file " + path + " does not hold a token (32 hex digits)"};
-    }
-    return {std::string(text), {}};
+    return tokenFromFileText(std::string_view(buffer.data(), static_cast<std::size_t>(got)), path);
 }
 
 }  // namespace tavik::phone

@@ -163,14 +163,7 @@ TokenResult loadOrCreateTokenFile(const std::string& path) {
     if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
         return {{}, failure(path, "read", GetLastError())};
     }
-    std::string_view text(buffer.data(), got);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.remove_suffix(1);
-    }
-    if (!isAccessToken(text)) {
-        return {{}, "token file " + path + " does not hold a token (32 hex digits)"};
-    }
-    return {std::string(text), {}};
+    return tokenFromFileText(std::string_view(buffer.data(), got), path);
 }
 
 }  // namespace tavik::phone
