@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 
@@ -12,8 +13,9 @@
 namespace tavik::cli {
 namespace {
 
-// The handler's only state: where it writes the signal's number.
-int g_wakeFd = -1;
+// The handler's only state: where it writes the signal's number (a lock-free atomic, which a
+// handler on any thread may read).
+std::atomic<int> g_wakeFd{-1};
 std::array<int, 2> g_pipe{-1, -1};
 struct sigaction g_oldInt {};
 struct sigaction g_oldTerm {};
@@ -21,7 +23,7 @@ sigset_t g_oldMask{};
 
 extern "C" void onSignal(int signal) {
     const char byte = static_cast<char>(signal);
-    (void)!write(g_wakeFd, &byte, 1);
+    (void)!write(g_wakeFd.load(), &byte, 1);
 }
 
 sigset_t stopSignalSet() {

@@ -41,7 +41,8 @@ std::string_view refusalMessage(SendStatus status) {
 }
 
 void SendSession::RecordingLog::appendLog(std::string_view line) {
-    if (m_recording != nullptr && std::this_thread::get_id() == m_owner) {
+    // Only the owner's thread sets m_recording, so only it may look at it.
+    if (std::this_thread::get_id() == m_owner && m_recording != nullptr) {
         m_recording->emplace_back(line);
     }
     m_target.appendLog(line);
