@@ -64,7 +64,7 @@ tavik_qrcodegen_source() {
         echo "Adding a deb-src entry for Debian's source packages" >&2
         printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
             "$(. /etc/os-release && echo "$VERSION_CODENAME")" |
-            $sudo tee /etc/apt/sources.list.d/tavik-deb-src.sources >/dev/null
+            $sudo tee /etc/apt/sources.list.d/debian-sources.sources >/dev/null
         $sudo apt-get update -qq >&2
     fi
     local download="$dir.download"
