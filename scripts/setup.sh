@@ -62,8 +62,13 @@ tavik_qrcodegen_source() {
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     if ! apt-get source --print-uris qr-code-generator >/dev/null 2>&1; then
         echo "Adding a deb-src entry for Debian's source packages" >&2
-        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-            "$(. /etc/os-release && echo "$VERSION_CODENAME")" |
+        # The mirror the machine's own binary packages come from.
+        local mirror
+        mirror=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '$1 == "URIs:" { print $2; exit }' || true)
+        [ -n "$mirror" ] ||
+            mirror=$(awk '$1 == "deb" { print $2; exit }' /etc/apt/sources.list 2>/dev/null || true)
+        printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+            "$mirror" "$(. /etc/os-release && echo "$VERSION_CODENAME")" |
             $sudo tee /etc/apt/sources.list.d/debian-sources.sources >/dev/null
         $sudo apt-get update -qq >&2
     fi
