@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QListWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 int main(int argc, char** argv) {
@@ -15,6 +14,7 @@ int main(int argc, char** argv) {
     log->addItems({QStringLiteral("デバイスが見付かりません。"), QStringLiteral("tavik T3 12")});
     (new QVBoxLayout(&dialog))->addWidget(log);
     dialog.show();
-    QTimer::singleShot(0, &app, &QApplication::quit);
+    // Queued: runs once the event loop has shown the dialog.
+    QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
     return app.exec();
 }
