@@ -8,7 +8,7 @@ TAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 tavik_packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
                 libcli11-dev libhidapi-dev qt6-base-dev qt6-translations-l10n python3 groff-base
                 libboost1.81-dev nlohmann-json3-dev libqrcodegencpp-dev
-                zbar-tools chromium chromium-driver python3-selenium xvfb xauth)
+                zbar-tools chromium chromium-driver python3-selenium xvfb xauth weston qt6-wayland)
 
 # tavik_install_missing [packages...]: the development list and those packages.
 tavik_install_missing() {

@@ -8,7 +8,7 @@
 #include "control_ids.hpp"
 #include "control_property.hpp"
 #include "dialog_units.hpp"
-#include "minimised_dialog.hpp"
+#include "window_states.hpp"
 #include "version.hpp"
 
 namespace tavik::ui {
@@ -22,6 +22,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     const DialogUnits du(font());
     setFixedSize(du.size(217, 55));
     closeWhenMinimised(*this);
+    yieldSizeWhenMaximised(*this);
 
     // The icon at its place, sized to the icon; the name and version beside it, on its middle.
     auto* icon = new QLabel(this);

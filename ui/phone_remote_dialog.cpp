@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "minimised_dialog.hpp"
+#include "window_states.hpp"
 #include "qr_code.hpp"
 #include "qr_code_view.hpp"
 
@@ -24,6 +24,7 @@ PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::str
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     closeWhenMinimised(*this);  // closing only hides it; serving goes on
+    yieldSizeWhenMaximised(*this);
 
     auto* hint = new QLabel(
         QStringLiteral("同じ Wi-Fi につないだスマホのカメラで読み取ってください。"), this);

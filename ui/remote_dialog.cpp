@@ -23,6 +23,7 @@
 #include "phone_messages.hpp"
 #include "phone_remote_dialog.hpp"
 #include "phone_service.hpp"
+#include "window_states.hpp"
 
 namespace tavik::ui {
 namespace {
@@ -73,6 +74,7 @@ CRemoteDlg::~CRemoteDlg() {
 void CRemoteDlg::createControls() {
     const DialogUnits du(font());
     setFixedSize(du.size(182, 115));
+    yieldSizeWhenMaximised(*this);
 
     // The closed part is 13 units high; open, a list takes 120 units with its closed part.
     const int listHeight = du.size(0, 120).height();

@@ -320,6 +320,30 @@ TEST_F(DialogTest, AboutItemOpensTheAboutBox) {
     EXPECT_EQ(systems()->currentIndex(), 0) << "the main window is unchanged";
 }
 
+// Maximised anyway (Qt's own title bar on Wayland offers it), a fixed-size window takes the size
+// it is given, its controls in place; restored, its own size again. CTest runs this on a Wayland
+// compositor too, which ends a program whose maximised window keeps its size.
+TEST_F(DialogTest, MaximisedWindowsTakeTheGivenSize) {
+    ASSERT_TRUE(initialiseWith("", "", ""));
+    CAboutDlg about(dialog.get());
+    PhoneRemoteDialog phones(dialog.get(), {"http://192.0.2.1:8462/#k=x"}, [] {}, [](bool) {});
+    for (QDialog* window : {static_cast<QDialog*>(dialog.get()), static_cast<QDialog*>(&about),
+                            static_cast<QDialog*>(&phones)}) {
+        const std::string name = window->windowTitle().toStdString();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window)) << name;
+        const QSize fixed = window->size();
+        const QRect send = button(ids::kSend)->geometry();
+        window->windowHandle()->setWindowStates(Qt::WindowMaximized);  // as that title bar does
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->width() > fixed.width(); })) << name;
+        EXPECT_EQ(button(ids::kSend)->geometry(), send);
+        window->windowHandle()->setWindowStates(Qt::WindowNoState);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->maximumSize() == fixed; })) << name;
+        EXPECT_EQ(window->size(), fixed) << name;
+        window->hide();
+    }
+}
+
 // From every control: F1 opens the About box, Shift+F10 a menu that ends with its item.
 TEST_F(DialogTest, AboutFromTheKeyboardAnywhere) {
     ASSERT_TRUE(initialiseWith("", "", ""));
