@@ -257,17 +257,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
                                 });
     }
 
-    // Beyond every place: 503 at once, nothing read.
+    // Beyond every place: 503 at once, nothing read, with the headers and words of any refusal.
     void refuseBusy() {
-        m_stream.expires_after(std::chrono::milliseconds(500));
-        auto response = std::make_shared<http::response<http::empty_body>>(
-            http::status::service_unavailable, 11);
-        response->keep_alive(false);
-        response->content_length(0);
-        http::async_write(m_stream, *response,
-                          [self = shared_from_this(), response](beast::error_code, std::size_t) {
-                              self->closeGently();
-                          });
+        m_response.set(http::field::retry_after, "1");
+        refuse(http::status::service_unavailable, messages::kTooManySends);
     }
 
   private:

@@ -418,6 +418,10 @@ TEST(PhoneServer, SlowAndIdleClientsCannotHoldIt) {
     }
     std::this_thread::sleep_for(100ms);
     EXPECT_LT(test::closedAfter(port, "", 0ms), 200ms);
+    const test::HttpReply busy = test::httpRequest(port, "GET", "/");
+    EXPECT_EQ(busy.status, 503);
+    EXPECT_NE(busy.body.find("混み合っています"), std::string::npos) << busy.body;
+    EXPECT_EQ(busy.header("X-Content-Type-Options"), "nosniff");
     for (auto& holder : holders) {
         holder.join();
     }
