@@ -326,7 +326,8 @@ TEST_F(DialogTest, AboutItemOpensTheAboutBox) {
 TEST_F(DialogTest, MaximisedWindowsTakeTheGivenSize) {
     ASSERT_TRUE(initialiseWith("", "", ""));
     CAboutDlg about(dialog.get());
-    PhoneRemoteDialog phones(dialog.get(), {"http://192.0.2.1:8462/#k=x"}, [] {}, [](bool) {});
+    PhoneRemoteDialog phones(
+        dialog.get(), {"http://192.0.2.1:8462/#k=x"}, [] {}, [](bool) {});
     for (QDialog* window : {static_cast<QDialog*>(dialog.get()), static_cast<QDialog*>(&about),
                             static_cast<QDialog*>(&phones)}) {
         const std::string name = window->windowTitle().toStdString();
