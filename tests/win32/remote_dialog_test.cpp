@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cwchar>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "control_ids.hpp"
+#include "resource.h"
 #include "support/fake_hid_backend.hpp"
+#include "support/http_client.hpp"
 #include "text_convert_win.hpp"
 
 namespace tavik::win32 {
@@ -118,6 +122,144 @@ TEST(Win32Window, APasteThatDoesNotFitIsRefusedWhole) {
     SetTimer(nullptr, 0, 10, pasteEach);
     EXPECT_EQ(dialog.runModal(), IDCANCEL);
     EXPECT_EQ(g_pasted, (std::vector<std::string>{"", "1234", ""}));
+}
+
+// The phones' item, driven step by step from the window's own thread: a phone's send must run
+// on that thread, so the phone waits on one of its own.
+struct PhoneScript {
+    int step = 0;
+    HWND box = nullptr;
+    bool besideWindow = false;
+    bool codeDrawn = false;
+    std::string system;
+    std::atomic<int> sendStatus{0};
+    std::thread phone;
+    std::vector<std::string> log;  // after the send, after Enter, after the stop button
+    int pageAfterEnter = 0;
+    int pageAfterStop = 0;
+    int port = 0;
+};
+PhoneScript* g_phones = nullptr;
+
+std::string dialogItemText(HWND window, int id) {
+    wchar_t text[512] = {};
+    GetDlgItemTextW(window, id, text, 512);
+    return utf8FromWide(text);
+}
+
+// The window menu's item whose text is `caption`, or 0.
+UINT menuItem(HWND window, const wchar_t* caption) {
+    HMENU menu = GetSystemMenu(window, FALSE);
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        if (std::wcscmp(text, caption) == 0) {
+            return GetMenuItemID(menu, i);
+        }
+    }
+    return 0;
+}
+
+void CALLBACK drivePhones(HWND, UINT, UINT_PTR timer, DWORD) {
+    PhoneScript& s = *g_phones;
+    HWND dialog = FindWindowW(L"#32770", L"TAVIK");
+    switch (s.step) {
+        case 0: {
+            const UINT item = dialog != nullptr ? menuItem(dialog, L"スマホで操作(&R)...") : 0;
+            if (item == 0) {
+                return;
+            }
+            SendMessageW(dialog, WM_SYSCOMMAND, item, 0);
+            s.box = FindWindowW(L"#32770", L"スマホで操作");
+            if (s.box == nullptr) {
+                break;
+            }
+            RECT window{}, box{}, both{};
+            GetWindowRect(dialog, &window);
+            GetWindowRect(s.box, &box);
+            s.besideWindow = IsWindowVisible(s.box) && !IntersectRect(&both, &window, &box);
+            s.system = dialogItemText(s.box, IDC_PHONE_SYSTEM);
+            // A link on loopback: http://127.0.0.1:PORT/#k=TOKEN
+            const std::string links = dialogItemText(s.box, IDC_PHONE_LINKS);
+            const std::size_t at = links.find("127.0.0.1:");
+            if (at == std::string::npos) {
+                break;
+            }
+            s.port = std::stoi(links.substr(at + 10));
+            const std::size_t key = links.find("#k=", at);
+            const std::string token = links.substr(key + 3, 32);
+            s.phone = std::thread([&s, token] {
+                s.sendStatus =
+                    test::postSend(s.port, token, R"({"system":"T3","command":"12"})").status;
+            });
+            s.step = 1;
+            return;
+        }
+        case 1: {
+            if (s.sendStatus.load() == 0) {
+                return;
+            }
+            s.phone.join();
+            // The code's modules are drawn: the control holds both dark and light pixels.
+            HWND code = GetDlgItem(s.box, IDC_PHONE_QR);
+            RedrawWindow(code, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            RECT area{};
+            GetClientRect(code, &area);
+            HDC dc = GetDC(code);
+            int dark = 0;
+            int light = 0;
+            for (int y = 0; y < area.bottom; y += 3) {
+                for (int x = 0; x < area.right; x += 3) {
+                    if (GetPixel(dc, x, y) == RGB(0, 0, 0)) {
+                        ++dark;
+                    } else {
+                        ++light;
+                    }
+                }
+            }
+            ReleaseDC(code, dc);
+            s.codeDrawn = dark > 50 && light > dark;
+            s.log.push_back(lastLogLine(dialog));
+            SendMessageW(s.box, WM_COMMAND, IDOK, 0);  // Enter
+            s.pageAfterEnter = IsWindow(s.box) ? test::httpRequest(s.port, "GET", "/").status : 0;
+            SendDlgItemMessageW(s.box, IDC_PHONE_STOP, BM_CLICK, 0, 0);
+            s.step = 2;
+            return;
+        }
+        default:
+            if (IsWindow(s.box)) {
+                return;
+            }
+            s.log.push_back(lastLogLine(dialog));
+            s.pageAfterStop = test::httpRequest(s.port, "GET", "/").status;
+            break;
+    }
+    KillTimer(nullptr, timer);
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+// The window serves phones from its menu: the box beside it with the code and the links, a phone's
+// send in the window's log, Enter stopping nothing, the box's button stopping the serving.
+TEST(Win32Window, ServesPhonesFromItsMenu) {
+    test::FakeHidBackend backend;
+    PhoneScript script;
+    g_phones = &script;
+    CRemoteDlg dialog(GetModuleHandleW(nullptr), backend, presetsFromArguments({"T3"}));
+    SetTimer(nullptr, 0, 20, drivePhones);
+    EXPECT_EQ(dialog.runModal(), IDCANCEL);
+    if (script.phone.joinable()) {
+        script.phone.join();
+    }
+    ASSERT_EQ(script.step, 2) << "no box, or no loopback link in it";
+    EXPECT_TRUE(script.besideWindow);
+    EXPECT_TRUE(script.codeDrawn);
+    EXPECT_NE(script.system.find("TOEI システム 3"), std::string::npos) << script.system;
+    EXPECT_EQ(script.sendStatus.load(), 200);
+    EXPECT_EQ(script.pageAfterEnter, 200) << "Enter closed the box or stopped the serving";
+    EXPECT_EQ(script.log,
+              (std::vector<std::string>{"tavik T3 12", "スマホからの操作の受付を終了しました。"}));
+    EXPECT_EQ(script.pageAfterStop, -1) << "the port stays open";
+    g_phones = nullptr;
 }
 
 }  // namespace
