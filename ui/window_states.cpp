@@ -46,9 +46,11 @@ class SizeYield : public QObject {
             m_fixed = m_window.size();
             QLayout* layout = m_window.layout();
             m_byLayout = layout && layout->sizeConstraint() == QLayout::SetFixedSize;
+            // No least size either: a screen smaller than the window must not end it.
             if (m_byLayout) {
-                layout->setSizeConstraint(QLayout::SetMinimumSize);
+                layout->setSizeConstraint(QLayout::SetNoConstraint);
             }
+            m_window.setMinimumSize(0, 0);
             m_window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         } else if (large) {
             m_restoring = false;
