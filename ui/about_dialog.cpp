@@ -8,8 +8,8 @@
 #include "control_ids.hpp"
 #include "control_property.hpp"
 #include "dialog_units.hpp"
-#include "window_states.hpp"
 #include "version.hpp"
+#include "window_states.hpp"
 
 namespace tavik::ui {
 

@@ -8,9 +8,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "window_states.hpp"
 #include "qr_code.hpp"
 #include "qr_code_view.hpp"
+#include "window_states.hpp"
 
 namespace tavik::ui {
 
