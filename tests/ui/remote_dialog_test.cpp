@@ -21,6 +21,8 @@
 #include <QtMath>
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "about_dialog.hpp"
@@ -509,5 +511,12 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // Qt 6.4 on Wayland can deadlock while it tears the display down (its event thread waits
+    // for a read that never comes), now and then after these tests: end without that teardown.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        std::fflush(nullptr);
+        std::_Exit(result);
+    }
+    return result;
 }
