@@ -72,12 +72,20 @@ int CRemoteApp::initInstance(int argc, char** argv, HidBackend& backend) {
 
     // Qt has taken its own options out of argv by now.
     const Presets presets = presetsFromArguments(std::vector<std::string>(argv + 1, argv + argc));
-    CRemoteDlg dialog(backend);
-    dialog.presetLetter = presets.presetLetter;
-    dialog.presetNumber = presets.presetNumber;
-    dialog.presetCommand = presets.presetCommand;
-    dialog.runModal();
-    return dialog.presetNotDelivered() ? 1 : 0;
+    int status = 0;
+    {
+        CRemoteDlg dialog(backend);
+        dialog.presetLetter = presets.presetLetter;
+        dialog.presetNumber = presets.presetNumber;
+        dialog.presetCommand = presets.presetCommand;
+        dialog.runModal();
+        status = dialog.presetNotDelivered() ? 1 : 0;
+    }  // the session, its link and its log end with the window
+    // Nothing of Qt's own teardown is needed once the window is gone, and it costs every
+    // command-line send its time; on Wayland, Qt 6.4's can even deadlock. So the process ends
+    // here, with only the standard streams flushed.
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 }  // namespace tavik::ui
