@@ -8,6 +8,7 @@
 
 #include "app_icon.hpp"
 #include "presets.hpp"
+#include "process_end.hpp"
 #include "remote_dialog.hpp"
 #include "toolkit_translation.hpp"
 #include "version.hpp"
@@ -81,11 +82,7 @@ int CRemoteApp::initInstance(int argc, char** argv, HidBackend& backend) {
         dialog.runModal();
         status = dialog.presetNotDelivered() ? 1 : 0;
     }  // the session, its link and its log end with the window
-    // Nothing of Qt's own teardown is needed once the window is gone, and it costs every
-    // command-line send its time; on Wayland, Qt 6.4's can even deadlock. So the process ends
-    // here, with only the standard streams flushed.
-    std::fflush(nullptr);
-    std::_Exit(status);
+    endWithoutToolkitTeardown(status);
 }
 
 }  // namespace tavik::ui
