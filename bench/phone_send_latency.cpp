@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "phone_server.hpp"
+#include "pipeline_sends.hpp"
 #include "send_session.hpp"
 #include "support/fake_hid_backend.hpp"
 #include "support/http_client.hpp"
+#include "support/owner_thread.hpp"
 
 namespace {
 
@@ -44,7 +46,7 @@ class TimedLog : public tavik::LogSink {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int sends = argc > 1 ? std::atoi(argv[1]) : 100;
+    const int count = argc > 1 ? std::atoi(argv[1]) : 100;
     const int clients = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     tavik::test::FakeHidBackend backend;
     tavik::test::FakeHidBackend::Device transmitter;
@@ -53,33 +55,28 @@ int main(int argc, char** argv) {
     TimedLog log;
     const std::string token = "00112233445566778899aabbccddeeff";
     // Limits above the load, so that only the path is timed, not the refusals.
-    tavik::phone::SendQueue queue({100000, static_cast<std::size_t>(clients) + 1});
+    // The session's thread, as tavik-cli serve runs it (gap 0: only the path is timed).
+    tavik::test::OwnerThread owner(backend, log);
+    tavik::phone::PipelineSends sends(owner.pipeline(),
+                                      {100000, static_cast<std::size_t>(clients) + 1});
     tavik::phone::ServerOptions options;
     options.address = "127.0.0.1";
     options.port = 0;
     options.token = token;
     options.hosts = tavik::phone::HostCheck({"127.0.0.1"});
-    tavik::phone::PhoneServer server(queue, options);
+    tavik::phone::PhoneServer server(sends, options);
     std::string error;
     if (!server.start(error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    // The session's thread, as tavik-cli serve runs it (gap 0: only the path is timed).
-    std::thread owner([&] {
-        tavik::SendSession session(backend, log);
-        session.start();
-        while (queue.waitAndRun(session)) {
-        }
-        session.shutdown();
-    });
     std::vector<double> micros;
     bool failed = false;
-    for (int first = 0; first < sends && !failed; first += clients) {
+    for (int first = 0; first < count && !failed; first += clients) {
         std::vector<std::thread> phones;
         std::vector<Clock::time_point> begins(static_cast<std::size_t>(clients));
         std::vector<int> statuses(static_cast<std::size_t>(clients), 0);
-        for (int c = 0; c < clients && first + c < sends; ++c) {
+        for (int c = 0; c < clients && first + c < count; ++c) {
             phones.emplace_back([&, c] {
                 const std::string body =
                     R"({"system":"T3","command":")" + std::to_string(1000 + first + c) + R"("})";
@@ -104,8 +101,7 @@ int main(int argc, char** argv) {
                                  .count());
         }
     }
-    queue.close();
-    owner.join();
+    owner.call([&](tavik::SendSession&, tavik::SendPipeline&) { sends.close(); });
     server.stop();
     if (failed || micros.empty()) {
         return 1;

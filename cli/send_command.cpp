@@ -10,16 +10,18 @@
 #include "batch_input.hpp"
 #include "cli_app.hpp"
 #include "messages.hpp"
+#include "send_pipeline.hpp"
 #include "send_session.hpp"
 #include "stop_signals.hpp"
 #include "stream_errors.hpp"
 #include "stream_log.hpp"
+#include "thread_loop.hpp"
 
 namespace tavik::cli {
 namespace {
 
-// tavik-cli's sends: the session with its log on standard output, and the exit status the sends
-// add up to.
+// tavik-cli's sends: the session with its log on standard output, its pipeline on this thread's
+// loop, and the exit status the sends add up to.
 class CliSends {
   public:
     CliSends(HidBackend& backend, const SendOptions& options, std::ostream& out, std::ostream& err,
@@ -28,7 +30,8 @@ class CliSends {
           m_wait{options.wait, stop},
           m_log(out),
           m_session(backend, m_log,
-                    {{options.readTimeoutMs, options.device, nullptr}, options.gap}) {
+                    {{options.readTimeoutMs, options.device, nullptr}, options.gap}),
+          m_pipeline(m_session, m_loop) {
         m_session.start();
         if (options.trace) {
             m_session.link().setTrace([&err](const std::string& line) {
@@ -47,7 +50,7 @@ class CliSends {
             m_badInput = true;
             return true;
         }
-        const SendResult result = m_session.send(line.system, line.command, m_wait);
+        const SendResult result = sendAndWait(line);
         m_badInput = m_badInput || result.badInput();
         m_notDelivered = m_notDelivered || (result.encoded() && !result.delivered());
         if (result.status == SendStatus::kNotFound &&
@@ -61,6 +64,23 @@ class CliSends {
 
     void fail() { m_badInput = true; }
 
+  private:
+    // The gap and a wait for the transmitter are timers of this thread's loop, run until the
+    // line's result is in.
+    SendResult sendAndWait(const BatchLine& line) {
+        std::optional<SendResult> result;
+        m_pipeline.submit(SendCommand::token(line.system, line.command, m_wait),
+                          [&](std::optional<SendResult> done) {
+                              result = std::move(done);
+                              m_loop.quit();
+                          },
+                          SendSource::kBatch);
+        m_loop.run();  // at once when the result came before it
+        return result ? std::move(*result) : SendResult{};
+    }
+
+  public:
+
     int exitCode() const {
         return m_badInput ? kExitBadInput : m_notDelivered ? kExitNotDelivered : kExitOk;
     }
@@ -69,7 +89,9 @@ class CliSends {
     std::ostream& m_err;
     TransmitterWait m_wait;
     StreamLog m_log;
+    ThreadLoop m_loop;
     SendSession m_session;
+    SendPipeline m_pipeline;
     bool m_badInput = false;
     bool m_notDelivered = false;
     bool m_hinted = false;

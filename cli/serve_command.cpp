@@ -10,10 +10,12 @@
 #include "command_line.hpp"
 #include "phone_service.hpp"
 #include "qr_code.hpp"
+#include "send_pipeline.hpp"
 #include "send_session.hpp"
 #include "stop_signals.hpp"
 #include "stream_log.hpp"
 #include "terminal.hpp"
+#include "thread_loop.hpp"
 
 namespace tavik::cli {
 namespace {
@@ -110,16 +112,18 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     phoneOptions.system = system;
     phoneOptions.gap = std::chrono::milliseconds(options.gapMs);
     phone::PhoneService phones(phoneOptions);
+    // This thread owns the session; the phones' sends reach it through its loop.
+    ThreadLoop loop;
     // From here on a signal stops cleanly, even one that comes before serving has begun.
-    StopSignals stop([&phones] { phones.requestStop(); });
+    StopSignals stop([&loop] { loop.quit(); });
     StreamLog log(out);
-    // The reader tells of a lost connection on its thread; this thread closes its remains.
     SendSession session(backend, log,
-                        {{100, options.device, [&phones] { phones.connectionLost(); }},
+                        {{kReadTimeoutMs, options.device, nullptr},
                          std::chrono::milliseconds(options.gapMs)});
+    SendPipeline pipeline(session, loop);
     session.start();
     std::string error;
-    if (!phones.start(session, error)) {
+    if (!phones.start(session, pipeline, error)) {
         err << "tavik-cli: " << error << '\n';
         session.shutdown();
         return kExitBadInput;
@@ -133,9 +137,9 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     }
     out << "tavik-cli: serving; Ctrl+C stops" << std::endl;
 
-    while (phones.waitAndRun(session)) {
-    }
+    loop.run();
     phones.stop(session);
+    pipeline.close();
     session.shutdown();
     return kExitOk;
 }

@@ -8,14 +8,14 @@
 namespace tavik::phone {
 namespace {
 
-std::unique_ptr<PhoneServer> serverFor(SendQueue& queue, const PhoneService::Options& options,
+std::unique_ptr<PhoneServer> serverFor(PhoneSends& sends, const PhoneService::Options& options,
                                        const std::string& token, int port) {
     ServerOptions serverOptions;
     serverOptions.address = options.address;
     serverOptions.port = port;
     serverOptions.token = token;
     serverOptions.system = options.system;
-    return std::make_unique<PhoneServer>(queue, std::move(serverOptions));
+    return std::make_unique<PhoneServer>(sends, std::move(serverOptions));
 }
 
 }  // namespace
@@ -23,28 +23,32 @@ std::unique_ptr<PhoneServer> serverFor(SendQueue& queue, const PhoneService::Opt
 PhoneService::PhoneService(Options options) : m_options(std::move(options)) {}
 
 PhoneService::~PhoneService() {
-    m_queue.close();
+    if (m_sends) {
+        m_sends->close();
+    }
     if (m_server) {
         m_server->stop();
     }
 }
 
-bool PhoneService::start(SendSession& session, std::string& error) {
+bool PhoneService::start(SendSession& session, SendPipeline& pipeline, std::string& error) {
     const TokenResult token =
         m_options.tokenFile.empty() ? newAccessToken() : loadOrCreateTokenFile(m_options.tokenFile);
     if (token.token.empty()) {
         error = token.error;
         return false;
     }
-    auto server = serverFor(m_queue, m_options, token.token, m_options.port);
+    auto sends = std::make_unique<PipelineSends>(pipeline);
+    auto server = serverFor(*sends, m_options, token.token, m_options.port);
     bool started = server->start(error);
     if (!started && m_options.anyPortWhenTaken && m_options.port != 0) {
-        server = serverFor(m_queue, m_options, token.token, 0);
+        server = serverFor(*sends, m_options, token.token, 0);
         started = server->start(error);
     }
     if (!started) {
         return false;
     }
+    m_sends = std::move(sends);
     m_server = std::move(server);
     const std::vector<std::string> addresses = m_options.address == "0.0.0.0"
                                                    ? localAddresses(false)
@@ -58,17 +62,16 @@ bool PhoneService::start(SendSession& session, std::string& error) {
 }
 
 void PhoneService::stop(SendSession& session) {
-    m_queue.close();
+    if (m_sends) {
+        m_sends->close();
+    }
     if (m_server) {
         m_server->stop();
         m_server.reset();
         session.setGap(m_options.gapAfter);
     }
+    m_sends.reset();
     m_urls.clear();
-}
-
-void PhoneService::runPending(SendSession& session) {
-    m_queue.runPending(session);
 }
 
 void PhoneService::fixSystem(std::optional<SystemSelection> system) {

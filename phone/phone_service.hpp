@@ -10,13 +10,15 @@
 
 #include "command_line.hpp"
 #include "phone_server.hpp"
-#include "send_queue.hpp"
+#include "pipeline_sends.hpp"
+#include "send_pipeline.hpp"
 #include "send_session.hpp"
 
 namespace tavik::phone {
 
-// Serving phones as every front end hosts it: the token, the server, the queue its sends wait
-// in, the links guests open, and the gap kept while phones send. The host calls the methods
+// Serving phones as every front end hosts it: the token, the server, the limits its sends keep
+// on their way into the session's pipeline, the links guests open, and the gap kept while phones
+// send. The host calls the methods
 // marked "owner" on the thread that owns its session; the rest are thread-safe.
 class PhoneService {
   public:
@@ -38,24 +40,13 @@ class PhoneService {
     PhoneService(const PhoneService&) = delete;
     PhoneService& operator=(const PhoneService&) = delete;
 
-    // Owner: makes or reads the token, listens, and sets the session's gap; false with `error`
-    // ("cannot listen on ...", or why the token failed) when it cannot.
-    bool start(SendSession& session, std::string& error);
-    // Owner: answers the sends still waiting, stops listening and restores the gap.
+    // Owner: makes or reads the token, listens, and sets the session's gap; phones' sends go
+    // into `pipeline`. False with `error` ("cannot listen on ...", or why the token failed) when
+    // it cannot.
+    bool start(SendSession& session, SendPipeline& pipeline, std::string& error);
+    // Owner: answers the phones' sends still waiting (not sent), stops listening once their
+    // answers are out, and restores the gap.
     void stop(SendSession& session);
-
-    // Owner, where the host has an event loop: runs the sends waiting now; `onQueued` (called on
-    // a server thread) is where the host posts that call to its thread.
-    void setOnQueued(std::function<void()> onQueued) { m_queue.setOnQueued(std::move(onQueued)); }
-    void runPending(SendSession& session);
-    // Owner, where the host has none: waits for a send, a lost connection or a stop; false once
-    // stopped.
-    bool waitAndRun(SendSession& session) { return m_queue.waitAndRun(session); }
-    // Any thread: ends waitAndRun and refuses further sends.
-    void requestStop() { m_queue.close(); }
-    // Any thread (the reader's, from DeviceLink::Options::onLost): the owner's next
-    // waitAndRun or runPending closes what remains of the lost connection.
-    void connectionLost() { m_queue.connectionLost(); }
 
     // Owner: the one system phones may send to, or nullopt for every system.
     void fixSystem(std::optional<SystemSelection> system);
@@ -70,7 +61,7 @@ class PhoneService {
 
   private:
     Options m_options;
-    SendQueue m_queue;
+    std::unique_ptr<PipelineSends> m_sends;
     std::unique_ptr<PhoneServer> m_server;
     std::vector<std::string> m_urls;
 };

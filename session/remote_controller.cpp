@@ -20,12 +20,16 @@ bool RemoteController::initialise(const Presets& presets) {
     if (!systemFound || !numberFound) {
         return true;
     }
-    if (!presets.presetCommand.empty() && sendCommand(presets.presetCommand) >= 0) {
-        m_presetNotDelivered = m_lastStatus != SendStatus::kDelivered;
-        m_view.endDialog(1);
-        return false;
+    if (!presets.presetCommand.empty()) {
+        sendCommand(presets.presetCommand, [this](std::optional<SendResult> result) {
+            if (result && result->encoded()) {
+                m_presetNotDelivered = !result->delivered();
+                m_ended = true;
+                m_view.endDialog(1);
+            }
+        });
     }
-    return true;
+    return !m_ended;
 }
 
 bool RemoteController::fillSystemSelector(const std::string& presetLetter) {
@@ -93,10 +97,10 @@ std::int32_t RemoteController::currentSystemNumber() const {
     return !selector.isEnabled() || index < 0 ? -1 : selector.itemData(index);
 }
 
-std::int32_t RemoteController::sendCommand(std::string_view text) {
-    const SendResult result = m_session.send(currentSystemId(), currentSystemNumber(), text);
-    m_lastStatus = result.status;
-    return result.encoded() ? result.count : -1;
+void RemoteController::sendCommand(std::string_view text, SendPipeline::Done done) {
+    m_pipeline.submit(
+        SendCommand::selected(currentSystemId(), currentSystemNumber(), std::string(text)),
+        std::move(done));
 }
 
 void RemoteController::sendField() {

@@ -7,15 +7,18 @@
 #include "function_key.hpp"
 #include "presets.hpp"
 #include "remote_view.hpp"
+#include "send_pipeline.hpp"
 #include "send_session.hpp"
 
 namespace tavik {
 
 // The main dialog's logic, without widgets: the presets, the two selectors, and every send.
-// Runs on the window's thread; talks to the window only through its view.
+// Runs on the window's thread; talks to the window only through its view. Its sends go through
+// the pipeline, behind whatever phones have sent before.
 class RemoteController {
   public:
-    RemoteController(RemoteView& view, SendSession& session) : m_view(view), m_session(session) {}
+    RemoteController(RemoteView& view, SendSession& session, SendPipeline& pipeline)
+        : m_view(view), m_session(session), m_pipeline(pipeline) {}
 
     // The initialisation, after the window has added its menu item and icons: the preset command
     // into the field, the link's flags, both selectors with their presets, and the preset
@@ -26,10 +29,10 @@ class RemoteController {
     // Rebuilds the number selector for the selected system; the system selector's change.
     void fillNumberSelector();
 
-    // Encodes `text` for the selected system and number, transmits it and logs the outcome. The
-    // packet's element count, or -1 when nothing could be encoded; also when the system has
-    // numbers and none is selected.
-    std::int32_t sendCommand(std::string_view text);
+    // Encodes `text` for the selected system and number, transmits it and logs the outcome;
+    // at once when nothing waits before it, else in its turn. `done`, when given, gets the
+    // result on the window's thread.
+    void sendCommand(std::string_view text, SendPipeline::Done done = {});
 
     // SEND: the command field's text.
     void sendField();
@@ -51,8 +54,9 @@ class RemoteController {
 
     RemoteView& m_view;
     SendSession& m_session;
-    SendStatus m_lastStatus = SendStatus::kDelivered;
+    SendPipeline& m_pipeline;
     bool m_presetNotDelivered = false;
+    bool m_ended = false;
 };
 
 }  // namespace tavik

@@ -8,6 +8,8 @@
 namespace tavik {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 SendStatus refusalStatus(EncodeStatus status) {
     switch (status) {
         case EncodeStatus::kUnknownSystem:
@@ -21,8 +23,32 @@ SendStatus refusalStatus(EncodeStatus status) {
     return SendStatus::kNotEncoded;
 }
 
-bool stopped(const TransmitterWait& wait) {
-    return wait.stop != nullptr && wait.stop->load();
+SendStatus sendStatus(TransmitResult sent) {
+    switch (sent) {
+        case TransmitResult::kSent:
+            return SendStatus::kDelivered;
+        case TransmitResult::kNothingWritten:
+        case TransmitResult::kCutShort:
+            return SendStatus::kWriteFailed;
+        case TransmitResult::kNotConnected:
+            break;
+    }
+    return SendStatus::kNotFound;
+}
+
+// The link tells the session of a lost connection, whatever else the front end asked for.
+DeviceLink::Options withLostFlag(DeviceLink::Options options, std::atomic<bool>& lost,
+                                 const std::function<void()>& onLost) {
+    options.onLost = [&lost, &onLost, then = std::move(options.onLost)] {
+        lost = true;
+        if (onLost) {
+            onLost();
+        }
+        if (then) {
+            then();
+        }
+    };
+    return options;
 }
 
 }  // namespace
@@ -49,105 +75,143 @@ void SendSession::RecordingLog::appendLog(std::string_view line) {
 }
 
 SendSession::SendSession(HidBackend& backend, LogSink& log, Options options)
-    : m_log(log), m_gap(options.gap), m_link(backend, m_log, std::move(options.link)) {}
+    : m_log(log),
+      m_gap(options.gap),
+      m_link(backend, m_log, withLostFlag(std::move(options.link), m_lost, m_onLost)) {}
 
 void SendSession::start() {
     m_link.initialise();
 }
 
-SendResult SendSession::send(SystemId system, std::int32_t number, std::string_view text,
-                             const TransmitterWait& wait) {
-    const Encoding encoded = m_encoder.encode(system, number, text);
+void SendSession::releaseLostConnection() {
+    if (m_lost.exchange(false)) {
+        m_link.releaseLostConnection();
+    }
+}
+
+SendSession::Step SendSession::beginSend(const SendCommand& command) {
+    releaseLostConnection();
+    m_stopWaiting = false;
+    Encoding encoded;
+    SystemId system = command.system;
+    std::int32_t number = command.number;
+    if (command.byToken) {
+        const SystemSelection selection = resolveSystemToken(command.systemToken);
+        encoded = m_encoder.encode(command.systemToken, command.text);
+        system = selection.systemId;
+        number = selection.number;
+    } else {
+        encoded = m_encoder.encode(system, number, command.text);
+    }
     if (encoded.status != EncodeStatus::kEncoded) {
         return refuse(refusalStatus(encoded.status));
     }
-    return transmitEncoded(system, number, text, encoded.count, wait);
+    Active& active = m_active.emplace();
+    active.system = system;
+    active.number = number;
+    active.text = command.text;
+    active.wait = command.wait;
+    active.deadline = Clock::now() + command.wait.limit;
+    active.result.count = encoded.count;
+    return advance();
 }
 
-SendResult SendSession::send(std::string_view systemToken, std::string_view text,
-                             const TransmitterWait& wait) {
-    const SystemSelection selection = resolveSystemToken(systemToken);
-    const Encoding encoded = m_encoder.encode(systemToken, text);
-    if (encoded.status != EncodeStatus::kEncoded) {
-        return refuse(refusalStatus(encoded.status));
+SendSession::Step SendSession::continueSend() {
+    if (!m_active) {
+        return {SendResult{}, {}};
     }
-    return transmitEncoded(selection.systemId, selection.number, text, encoded.count, wait);
+    return advance();
 }
 
-SendResult SendSession::refuse(SendStatus status) {
+SendSession::Step SendSession::refuse(SendStatus status) {
     SendResult result{status, -1, {}};
     m_log.record(&result.lines);
     appendLog(refusalMessage(status));
     m_log.record(nullptr);
-    return result;
+    return {std::move(result), {}};
 }
 
-SendResult SendSession::transmitEncoded(SystemId system, std::int32_t number, std::string_view text,
-                                        std::int32_t count, const TransmitterWait& wait) {
-    SendResult result{SendStatus::kNotFound, count, {}};
-    m_log.record(&result.lines);
-    const TransmitResult sent = transmitWaiting(wait);
-    appendLog(sendLogLine(system, number, text));
+bool SendSession::waitEnds(const Active& active) const {
+    return active.wait.limit.count() <= 0 || m_stopWaiting ||
+           (active.wait.stop != nullptr && active.wait.stop->load());
+}
+
+SendSession::Step SendSession::advance() {
+    Active& active = *m_active;
+    m_log.record(&active.result.lines);
+    if (active.search) {
+        active.search = false;
+        // The absence is told once: by the search that found nothing, or after a lost write by
+        // the first search that follows.
+        const Absence absence = active.absenceLogged ? Absence::kQuiet : Absence::kLogged;
+        active.absenceLogged = true;
+        if (m_link.findDevice(absence) != 1) {
+            active.sent = TransmitResult::kNotConnected;
+            active.written = true;
+        } else {
+            active.written = false;
+        }
+    }
+    if (!active.written) {
+        const auto due = nextPacketDue();
+        if (const auto now = Clock::now(); now < due) {
+            m_log.record(nullptr);
+            // Rounded up: the gap is a least time.
+            return {std::nullopt, std::chrono::ceil<std::chrono::milliseconds>(due - now)};
+        }
+        const bool first = !active.attempted;
+        active.attempted = true;
+        active.sent = m_link.transmitPacket(m_encoder.packet(), m_encoder.packet().count);
+        active.written = true;
+        if (active.sent != TransmitResult::kNotConnected) {
+            m_lastWriteEnd = Clock::now();
+        } else if (first) {
+            active.absenceLogged = true;  // transmitPacket's own search said so
+        }
+    }
+    if (waitEnds(active)) {
+        return finish();
+    }
+    if (active.sent == TransmitResult::kNothingWritten && !active.rewritten) {
+        active.rewritten = true;
+    } else if (active.sent != TransmitResult::kNotConnected || Clock::now() >= active.deadline) {
+        return finish();
+    }
+    active.search = true;
     m_log.record(nullptr);
-    switch (sent) {
-        case TransmitResult::kSent:
-            result.status = SendStatus::kDelivered;
-            break;
-        case TransmitResult::kNothingWritten:
-        case TransmitResult::kCutShort:
-            result.status = SendStatus::kWriteFailed;
-            break;
-        case TransmitResult::kNotConnected:
-            break;
-    }
-    return result;
+    return {std::nullopt, kSearchInterval};
 }
 
-TransmitResult SendSession::transmitWaiting(const TransmitterWait& wait) {
-    TransmitResult sent = transmitAfterGap();
-    if (wait.limit.count() <= 0) {
-        return sent;
-    }
-    // The absence is told once: by the search that found nothing, or after a lost write by the
-    // first search that follows.
-    bool absenceLogged = sent == TransmitResult::kNotConnected;
-    bool rewritten = false;  // a packet whose first write failed is written once more, no more
-    const auto deadline = std::chrono::steady_clock::now() + wait.limit;
-    while (!stopped(wait)) {
-        if (sent == TransmitResult::kNothingWritten && !rewritten) {
-            rewritten = true;
-        } else if (sent != TransmitResult::kNotConnected) {
-            break;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            break;
-        }
-        std::this_thread::sleep_for(kSearchInterval);
-        const Absence absence = absenceLogged ? Absence::kQuiet : Absence::kLogged;
-        absenceLogged = true;
-        sent = m_link.findDevice(absence) == 1 ? transmitAfterGap() : TransmitResult::kNotConnected;
-    }
-    return sent;
+SendSession::Step SendSession::finish() {
+    appendLog(sendLogLine(m_active->system, m_active->number, m_active->text));
+    m_log.record(nullptr);
+    SendResult result = std::move(m_active->result);
+    result.status = sendStatus(m_active->sent);
+    m_active.reset();
+    return {std::move(result), {}};
 }
 
-TransmitResult SendSession::transmitAfterGap() {
-    waitForGap();
-    const TransmitResult sent = m_link.transmitPacket(m_encoder.packet(), m_encoder.packet().count);
-    if (sent != TransmitResult::kNotConnected) {
-        m_lastWriteEnd = std::chrono::steady_clock::now();
-    }
-    return sent;
+SendResult SendSession::sendNow(const SendCommand& command) {
+    const auto gap = m_gap;
+    m_gap = std::chrono::milliseconds(0);
+    Step step = beginSend(command);
+    m_gap = gap;
+    return std::move(*step.result);
 }
 
-void SendSession::waitForGap() {
+SendResult SendSession::send(SystemId system, std::int32_t number, std::string_view text) {
+    return sendNow(SendCommand::selected(system, number, std::string(text)));
+}
+
+SendResult SendSession::send(std::string_view systemToken, std::string_view text) {
+    return sendNow(SendCommand::token(std::string(systemToken), std::string(text)));
+}
+
+Clock::time_point SendSession::nextPacketDue() const {
     if (m_gap.count() <= 0 || !m_lastWriteEnd) {
-        return;
+        return Clock::time_point::min();
     }
-    // Some platforms' sleeps end a little early; the gap is a least time.
-    const auto due = *m_lastWriteEnd + m_gap;
-    while (std::chrono::steady_clock::now() < due) {
-        std::this_thread::sleep_until(due);
-    }
+    return *m_lastWriteEnd + m_gap;
 }
 
 void SendSession::appendLog(std::string_view line) {

@@ -39,7 +39,10 @@ struct SendResult {
     std::vector<std::string> lines;  // what the send logged, in order
 
     bool encoded() const { return count > 0; }
-    bool badInput() const { return count <= 0; }
+    bool badInput() const {
+        return status == SendStatus::kUnknownSystem || status == SendStatus::kUnknownNumber ||
+               status == SendStatus::kNotEncoded;
+    }
     bool delivered() const { return status == SendStatus::kDelivered; }
 };
 
@@ -47,16 +50,40 @@ struct SendResult {
 // kSearchInterval and says once that none was found. Zero: one search, as the window does.
 struct TransmitterWait {
     std::chrono::seconds limit{0};
-    // When set and true, the wait ends at once (an interrupted batch).
+    // When set and true, the wait ends at its next search (an interrupted batch).
     const std::atomic<bool>* stop = nullptr;
+};
+
+// One command as a source hands it over: a system by its selectors (the window: a system of -1
+// means none is selected) or by its token ("T3": letter, then an optional number as listed).
+struct SendCommand {
+    static SendCommand selected(SystemId system, std::int32_t number, std::string text) {
+        return {false, {}, system, number, std::move(text), {}};
+    }
+    static SendCommand token(std::string systemToken, std::string text,
+                             TransmitterWait wait = {}) {
+        return {true, std::move(systemToken), -1, -1, std::move(text), wait};
+    }
+
+    bool byToken = false;
+    std::string systemToken;
+    SystemId system = -1;
+    std::int32_t number = -1;
+    std::string text;
+    TransmitterWait wait;
 };
 
 // The log line that tells why a command was refused before anything was sent; empty otherwise.
 std::string_view refusalMessage(SendStatus status);
 
 // The program's one send session, beneath every front end: the encoder with its packet and
-// lasting state, and the link. Every method is for the thread that owns the link (the window's
-// thread, or the CLI's main thread); log lines of the reader thread reach `log` as the link says.
+// lasting state, the link, the time of the last packet and a lost connection's remains. Every
+// method is for the thread that owns the link (the window's thread, or the CLI's loop thread),
+// but connectionLost; log lines of the reader thread reach `log` as the link says.
+//
+// A send runs in steps so that nothing sleeps on the owner's thread: beginSend makes the first
+// attempt; while it waits for its transmitter (or for the gap before a packet), the step names
+// when to call continueSend. SendPipeline drives the steps from its owner's loop.
 class SendSession {
   public:
     struct Options {
@@ -64,6 +91,12 @@ class SendSession {
         // The least time between the end of one packet's writes and the next packet, so that the
         // transmitter has emitted one infrared frame before the next arrives.
         std::chrono::milliseconds gap{0};
+    };
+
+    // A send's progress: its result once finished, else how long to wait before continueSend.
+    struct Step {
+        std::optional<SendResult> result;
+        std::chrono::milliseconds retryIn{0};
     };
 
     SendSession(HidBackend& backend, LogSink& log, Options options);
@@ -75,21 +108,31 @@ class SendSession {
     void start();
 
     // Encodes and, when that succeeded, transmits; logs the outcome and, after a transmission
-    // attempt, the command line that repeats the send ("tavik T3 12"). A system of -1 means that
-    // none is selected. A packet none of whose reports was written is sent again once the
-    // transmitter is back, within `wait`; one cut between its reports is not.
-    SendResult send(SystemId system, std::int32_t number, std::string_view text,
-                    const TransmitterWait& wait = {});
-    // The same for a system token ("T3": letter, then an optional number written as listed).
-    SendResult send(std::string_view systemToken, std::string_view text,
-                    const TransmitterWait& wait = {});
+    // attempt, the command line that repeats the send ("tavik T3 12"). A packet none of whose
+    // reports was written is sent again once the transmitter is back, within the command's
+    // wait; one cut between its reports is not. Call only while no other send is in progress.
+    Step beginSend(const SendCommand& command);
+    // The next step of the send in progress, once the previous step's retryIn has passed.
+    Step continueSend();
+    // Makes the send in progress end at its next step (serving stopped under it).
+    void stopWaiting() { m_stopWaiting = true; }
+    bool sending() const { return m_active.has_value(); }
+
+    // One attempt, no waiting; for callers without a loop and for tests. The gap is not kept.
+    SendResult send(SystemId system, std::int32_t number, std::string_view text);
+    SendResult send(std::string_view systemToken, std::string_view text);
+
+    // When the next packet may be written: the gap after the last packet's writes.
+    std::chrono::steady_clock::time_point nextPacketDue() const;
 
     // A line for the log, from the owner's thread.
     void appendLog(std::string_view line);
 
-    // Closes the remains of a lost connection; the front end calls it once the link's onLost has
-    // reached the owner's thread.
-    void releaseLostConnection() { m_link.releaseLostConnection(); }
+    // Called on the reader's thread once the connection is lost, so that the owner's loop can
+    // call releaseLostConnection soon; set before the first send. The next send releases it anyway.
+    void setOnLost(std::function<void()> onLost) { m_onLost = std::move(onLost); }
+    // Closes what remains of a lost connection (its write handle, its ended reader), if any.
+    void releaseLostConnection();
     void shutdown() { m_link.shutdownLink(); }
 
     // The least time between packets from now on (the window keeps one while phones send).
@@ -117,17 +160,37 @@ class SendSession {
         std::vector<std::string>* m_recording = nullptr;
     };
 
-    SendResult refuse(SendStatus status);
-    SendResult transmitEncoded(SystemId system, std::int32_t number, std::string_view text,
-                               std::int32_t count, const TransmitterWait& wait);
-    TransmitResult transmitWaiting(const TransmitterWait& wait);
-    TransmitResult transmitAfterGap();
-    void waitForGap();
+    // The send in progress between its steps.
+    struct Active {
+        SystemId system = -1;
+        std::int32_t number = -1;
+        std::string text;
+        TransmitterWait wait;
+        std::chrono::steady_clock::time_point deadline;
+        SendResult result;
+        TransmitResult sent = TransmitResult::kNotConnected;
+        bool attempted = false;  // the first write (with its own search) has been tried
+        bool written = false;    // this round's write has been tried
+        bool search = false;     // the next step searches before it writes
+        bool absenceLogged = false;
+        bool rewritten = false;  // a packet whose first write failed is written once more, no more
+    };
+
+    SendResult sendNow(const SendCommand& command);
+    Step refuse(SendStatus status);
+    Step advance();
+    Step finish();
+    bool waitEnds(const Active& active) const;
 
     RecordingLog m_log;
     CommandEncoder m_encoder;
     std::chrono::milliseconds m_gap;
     std::optional<std::chrono::steady_clock::time_point> m_lastWriteEnd;
+    std::optional<Active> m_active;
+    bool m_stopWaiting = false;
+    // Before the link, whose reader sets and calls them.
+    std::atomic<bool> m_lost{false};
+    std::function<void()> m_onLost;
     DeviceLink m_link;  // last: it may log while it shuts down
 };
 

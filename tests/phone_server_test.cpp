@@ -12,10 +12,11 @@
 
 #include "access_token.hpp"
 #include "phone_server.hpp"
-#include "send_queue.hpp"
+#include "pipeline_sends.hpp"
 #include "send_session.hpp"
 #include "support/fake_hid_backend.hpp"
 #include "support/http_client.hpp"
+#include "support/owner_thread.hpp"
 #include "support/recording_log.hpp"
 
 namespace tavik::phone {
@@ -33,20 +34,14 @@ constexpr char kDevice[] = "/dev/hidraw0";
 class Served {
   public:
     explicit Served(SendLimits limits = {}, ServerOptions options = defaults(),
-                    bool transmitter = true)
-        : m_queue(limits) {
-        if (transmitter) {
-            backend.plug({kDevice});
-        }
-        server = std::make_unique<PhoneServer>(m_queue, std::move(options));
+                    std::chrono::milliseconds gap = 0ms)
+        : m_plugged(backend), owner(backend, log, gap), sends(owner.pipeline(), limits) {
+        server = std::make_unique<PhoneServer>(sends, std::move(options));
         std::string error;
         EXPECT_TRUE(server->start(error)) << error;
     }
     ~Served() {
-        m_queue.close();
-        if (m_owner.joinable()) {
-            m_owner.join();
-        }
+        stopSends();
         server->stop();
     }
 
@@ -59,15 +54,9 @@ class Served {
         return options;
     }
 
-    // The session, its link and every send live on this thread, as on the CLI's main thread.
-    void runOwner(std::chrono::milliseconds gap = 0ms) {
-        m_owner = std::thread([this, gap] {
-            SendSession session(backend, log, {{}, gap});
-            session.start();
-            while (m_queue.waitAndRun(session)) {
-            }
-            session.shutdown();
-        });
+    // Serving stops: the sends that wait are answered, none of them is sent.
+    void stopSends() {
+        owner.call([this](SendSession&, SendPipeline&) { sends.close(); });
     }
 
     HttpReply get(const std::string& path, const HttpHeaders& headers = {}) const {
@@ -78,15 +67,25 @@ class Served {
         return test::postSend(server->port(), token, body);
     }
 
-    SendQueue& queue() { return m_queue; }
+    // Returns once `count` sends wait in the pipeline.
+    void untilWaiting(std::size_t count) {
+        while (owner.pipeline().waiting() < count) {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
 
     FakeHidBackend backend;
     test::RecordingLog log;
-    std::unique_ptr<PhoneServer> server;
 
   private:
-    SendQueue m_queue;
-    std::thread m_owner;
+    struct Plugged {
+        explicit Plugged(FakeHidBackend& backend) { backend.plug({kDevice}); }
+    } m_plugged;
+
+  public:
+    test::OwnerThread owner;
+    PipelineSends sends;
+    std::unique_ptr<PhoneServer> server;
 };
 
 std::string sendBody(const std::string& system, const std::string& command) {
@@ -193,7 +192,6 @@ TEST(PhoneServer, AnswersEachRequestAsTheRulesSay) {
         // clang-format on
     };
     Served served;
-    served.runOwner();
     const std::string port = std::to_string(served.server->port());
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -225,7 +223,6 @@ TEST(PhoneServer, KeepsToTheFixedSystem) {
     ServerOptions options = Served::defaults();
     options.system = resolveSystemToken("T3");
     Served served({100, 8}, options);
-    served.runOwner();
     const HttpHeaders bearer = {{"Authorization", std::string("Bearer ") + kToken}};
     EXPECT_EQ(served.get("/api/systems", bearer).body,
               R"([{"letter":"T","name":"TOEI システム","numbers":[3]}])");
@@ -260,8 +257,7 @@ TEST(PhoneServer, RefusesAPortAnotherServerHolds) {
     Served first;
     ServerOptions options = Served::defaults();
     options.port = first.server->port();
-    SendQueue queue;
-    PhoneServer second(queue, options);
+    PhoneServer second(first.sends, options);
     std::string error;
     EXPECT_FALSE(second.start(error));
     EXPECT_EQ(error, "cannot listen on 127.0.0.1:" + std::to_string(options.port) +
@@ -283,30 +279,31 @@ TEST(PhoneServer, SlowsDownWrongTokensFromOneAddress) {
 TEST(PhoneServer, LimitsSendsPerSecondAndWaiting) {
     {
         Served served;  // 5 a second
-        served.runOwner();
-        for (int i = 0; i < 5; ++i) {
+            for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(served.send(sendBody("T3", "1" + std::to_string(i))).status, 200);
         }
         EXPECT_EQ(served.send(sendBody("T3", "19")).status, 429);
     }
     {
-        Served served({100, 8});  // nobody runs the sends: they wait
+        Served served({100, 8}, Served::defaults(), 10s);
+        // The first is sent at once; the rest wait out its gap.
+        EXPECT_EQ(served.send(sendBody("T3", "11")).status, 200);
         std::vector<std::thread> clients;
         std::vector<int> statuses(8, 0);
         for (std::size_t i = 0; i < 8; ++i) {
             clients.emplace_back(
                 [&, i] { statuses[i] = served.send(sendBody("T3", "12")).status; });
-            while (served.queue().waiting() < i + 1) {
-                std::this_thread::sleep_for(1ms);
-            }
+            served.untilWaiting(i + 1);
         }
-        EXPECT_EQ(served.send(sendBody("T3", "12")).status, 429);
-        served.queue().close();  // serving stops: those waiting are told, none is sent
+        const HttpReply full = served.send(sendBody("T3", "12"));
+        EXPECT_EQ(full.status, 429);
+        EXPECT_EQ(full.header("Retry-After"), "1");
+        served.stopSends();  // those waiting are told, none is sent
         for (auto& client : clients) {
             client.join();
         }
         EXPECT_EQ(statuses, std::vector<int>(8, 503));
-        EXPECT_TRUE(served.backend.writes(kDevice).empty());
+        EXPECT_EQ(served.backend.writes(kDevice).size(), 1U);
     }
 }
 
@@ -322,51 +319,22 @@ TEST(AccessToken, FileKeepsOneTokenForItsOwner) {
     std::remove(path.c_str());
 }
 
-// A stop lets the send in progress finish; the ones still waiting are never begun.
-TEST(SendQueue, StopFinishesTheSendInProgressOnly) {
-    FakeHidBackend backend;
-    backend.plug({kDevice});
-    test::RecordingLog log;
-    SendQueue queue;
-    auto first = queue.submit("T3", "11");
-    auto second = queue.submit("T3", "12");
-    auto third = queue.submit("T3", "13");
-    std::thread owner([&] {
-        SendSession session(backend, log, {{}, 300ms});
-        session.start();
-        while (queue.waitAndRun(session)) {
-        }
-        session.shutdown();
-    });
-    first.result.wait();
-    while (queue.waiting() > 1) {  // the second is taken and waits out the gap
-        std::this_thread::sleep_for(1ms);
-    }
-    queue.close();
-    owner.join();
-    EXPECT_TRUE(second.result.get().value().delivered());
-    EXPECT_FALSE(third.result.get().has_value());
-    EXPECT_EQ(queue.submit("T3", "14").refusal, SendQueue::Refusal::kStopped);
-    EXPECT_EQ(backend.writes(kDevice).size(), 2U);
-}
-
 TEST(PhoneServer, SendsOneAtATimeInArrivalOrder) {
     constexpr int kClients = 20;
     constexpr auto kGap = 20ms;
     ServerOptions options = Served::defaults();
-    options.workers = kClients + 1;
-    Served served({1000, kClients}, options);
+    options.places = kClients;
+    Served served({1000, kClients}, options, kGap);
+    auto release = served.owner.hold();
     std::vector<std::thread> clients;
     std::vector<std::string> answers(kClients);
     // Each client's request is queued before the next one starts, so arrival order is known.
     for (int i = 0; i < kClients; ++i) {
         clients.emplace_back(
             [&, i] { answers[i] = served.send(sendBody("T3", std::to_string(1000 + i))).body; });
-        while (served.queue().waiting() < static_cast<std::size_t>(i) + 1) {
-            std::this_thread::sleep_for(1ms);
-        }
+        served.untilWaiting(static_cast<std::size_t>(i) + 1);
     }
-    served.runOwner(kGap);
+    release();
     for (auto& client : clients) {
         client.join();
     }
@@ -400,7 +368,7 @@ TEST(PhoneServer, SendsOneAtATimeInArrivalOrder) {
 
 TEST(PhoneServer, SlowAndIdleClientsCannotHoldIt) {
     ServerOptions options = Served::defaults();
-    options.workers = 2;
+    options.places = 2;
     options.waitingConnections = 1;
     options.ioTimeout = 300ms;
     options.connectionDeadline = 800ms;

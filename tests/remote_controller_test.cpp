@@ -2,6 +2,7 @@
 // The main dialog's logic without a window: presets, selectors and sends over the fake
 // transmitter, seen through a view that only keeps what it is told.
 #include "remote_controller.hpp"
+#include "thread_loop.hpp"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +81,9 @@ class ControllerTest : public ::testing::Test {
     RecordingLog log;
     FakeView view;
     SendSession session{backend, log, {{5, ""}}};
-    RemoteController controller{view, session};
+    ThreadLoop loop;  // this thread's: a send with nothing before it goes at once
+    SendPipeline pipeline{session, loop};
+    RemoteController controller{view, session, pipeline};
 
     bool initialiseWith(const char* letter, const char* number, const char* command) {
         return controller.initialise({letter, number, command});
@@ -165,8 +168,9 @@ TEST_F(ControllerTest, PresetSendTellsWhetherItArrived) {
     FakeHidBackend present;
     present.plug({.path = "t"});
     SendSession delivering(present, log, {{5, ""}});
+    SendPipeline deliveringPipeline(delivering, loop);
     FakeView other;
-    RemoteController sent(other, delivering);
+    RemoteController sent(other, delivering, deliveringPipeline);
     EXPECT_FALSE(sent.initialise({"T", "3", "12"}));
     EXPECT_EQ(other.ended, 1);
     EXPECT_FALSE(sent.presetNotDelivered());
@@ -236,7 +240,7 @@ TEST_F(ControllerTest, NoNumberSelectedRefusesEverySend) {
     controller.sendFunction(FunctionKey::kKeyUp);
     view.field = "12";
     controller.sendField();
-    EXPECT_EQ(controller.sendCommand("12"), -1);
+    controller.sendCommand("12");
     EXPECT_EQ(log.lines(), std::vector<std::string>(4, kNumberMessage));
     EXPECT_EQ(backend.opens("t"), 0) << "nothing searched or sent";
     view.numbers.select(0);

@@ -35,7 +35,11 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
     // A port that is free now, so that the test knows where to connect.
     int port = 0;
     {
-        SendQueue unused;
+        struct : PhoneSends {
+            Admission submit(std::string, std::string, Done) override {
+                return Admission::kStopped;
+            }
+        } unused;
         ServerOptions options;
         options.address = "127.0.0.1";
         options.port = 0;
@@ -43,7 +47,6 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
         std::string error;
         ASSERT_TRUE(probe.start(error)) << error;
         port = probe.port();
-        unused.close();
     }
     FakeHidBackend backend;
     backend.plug({kDevice});

@@ -48,14 +48,10 @@ CRemoteDlg::CRemoteDlg(HidBackend& backend, DeviceLink::Options linkOptions)
     m_systems = ComboList(m_systemSelector);
     m_numbers = ComboList(m_numberSelector);
     m_log = std::make_unique<LogList>(m_logList);
-    // The reader tells of a lost connection on its own thread; its remains are closed here.
-    linkOptions.onLost = [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { m_session->releaseLostConnection(); }, Qt::QueuedConnection);
-    };
     m_session = std::make_unique<SendSession>(backend, *m_log,
                                               SendSession::Options{std::move(linkOptions)});
-    m_controller = std::make_unique<RemoteController>(*this, *m_session);
+    m_pipeline = std::make_unique<SendPipeline>(*m_session, m_loop);
+    m_controller = std::make_unique<RemoteController>(*this, *m_session, *m_pipeline);
     // Before the About item, which the context menus show after it.
     m_phoneAction = new QAction(QStringLiteral("スマホで操作(&R)..."), this);
     m_phoneAction->setObjectName(QStringLiteral("phoneRemoteAction"));
@@ -68,6 +64,8 @@ CRemoteDlg::~CRemoteDlg() {
     if (m_phones) {
         m_phones->stop(*m_session);
     }
+    m_controller.reset();
+    m_pipeline.reset();
     m_session.reset();
 }
 
@@ -184,21 +182,11 @@ void CRemoteDlg::openPhoneRemote() {
         options.anyPortWhenTaken = true;
         auto phones = std::make_unique<phone::PhoneService>(options);
         std::string error;
-        if (!phones->start(*m_session, error)) {
+        // A phone's send runs here, on the window's thread, in its turn with the window's own.
+        if (!phones->start(*m_session, *m_pipeline, error)) {
             m_log->appendLog(std::string(phone::messages::kCannotServe) + "(" + error + ")。");
             return;
         }
-        // A phone's send runs here, on the window's thread, like a click on SEND.
-        phones->setOnQueued([this] {
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    if (m_phones) {
-                        m_phones->runPending(*m_session);
-                    }
-                },
-                Qt::QueuedConnection);
-        });
         m_phones = std::move(phones);
         m_phonesFollowSelectors = true;
         followSelectors();

@@ -12,8 +12,10 @@
 #include "combo_list.hpp"
 #include "device_link.hpp"
 #include "phone_remote_dialog.hpp"
+#include "qt_owner_loop.hpp"
 #include "remote_controller.hpp"
 #include "remote_view.hpp"
+#include "send_pipeline.hpp"
 #include "send_session.hpp"
 
 class QAction;
@@ -51,7 +53,7 @@ class CRemoteDlg : public QDialog, public RemoteView {
     bool initialise();
 
     // The controller's operations, for the buttons and for tests.
-    std::int32_t sendCommand(const std::string& text) { return m_controller->sendCommand(text); }
+    void sendCommand(const std::string& text) { m_controller->sendCommand(text); }
     void fillNumberSelector() { m_controller->fillNumberSelector(); }
 
     // Adds a line to the log list; from any thread.
@@ -104,7 +106,9 @@ class CRemoteDlg : public QDialog, public RemoteView {
     ComboList m_numbers{nullptr};
 
     std::unique_ptr<LogList> m_log;
+    QtOwnerLoop m_loop;
     std::unique_ptr<SendSession> m_session;  // after the log: it logs while it shuts down
+    std::unique_ptr<SendPipeline> m_pipeline;
     std::unique_ptr<RemoteController> m_controller;
     std::function<void(CAboutDlg&)> m_aboutRunner;
     AboutMenu* m_aboutMenu = nullptr;  // owned by the window

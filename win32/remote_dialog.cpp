@@ -16,10 +16,6 @@ static_assert(IDC_SEND == ids::kSend && IDC_CLEAR == ids::kClear);
 static_assert(IDC_SYSTEM == ids::kSystemSelector && IDC_NUMBER == ids::kNumberSelector);
 static_assert(IDC_COMMAND == ids::kCommandField && IDC_LOG == ids::kLogList);
 
-// Posted when the reader has lost its connection: its remains are closed on this thread.
-constexpr UINT kConnectionLost = WM_APP + 2;
-// Posted when a phone's send waits: it runs on this thread, like a click on SEND.
-constexpr UINT kPhoneSendQueued = WM_APP + 3;
 // Posted by the phones' box's stop button, so that the box is not destroyed inside its own call.
 constexpr UINT kStopPhones = WM_APP + 4;
 // The phones' item of the window menu (the low four bits of a system command are the system's).
@@ -51,8 +47,7 @@ INT_PTR CALLBACK aboutProc(HWND box, UINT message, WPARAM wParam, LPARAM) {
 CRemoteDlg::CRemoteDlg(HINSTANCE instance, HidBackend& backend, Presets presets)
     : m_instance(instance),
       m_presets(std::move(presets)),
-      m_session(backend, m_log,
-                {{kReadTimeoutMs, {}, [this] { PostMessageW(m_dialog, kConnectionLost, 0, 0); }}}) {
+      m_session(backend, m_log, {{kReadTimeoutMs, {}, nullptr}}) {
     m_icon =
         static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TAVIK), IMAGE_ICON,
                                       GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
@@ -76,6 +71,7 @@ INT_PTR CALLBACK CRemoteDlg::dialogProc(HWND dialog, UINT message, WPARAM wParam
         auto* self = reinterpret_cast<CRemoteDlg*>(lParam);
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         self->m_dialog = dialog;
+        self->m_loop.bind(dialog);
         return self->initialise();
     }
     auto* self = reinterpret_cast<CRemoteDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
@@ -163,16 +159,13 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
         case kLogLinePending:
             m_log.deliverPending();
             return TRUE;
-        case kConnectionLost:
-            m_session.releaseLostConnection();
+        case WindowOwnerLoop::kRunPosted:
+            m_loop.runPosted();
             return TRUE;
+        case WM_TIMER:
+            return m_loop.runTimer(wParam) ? TRUE : FALSE;
         case kStopPhones:
             stopPhones();
-            return TRUE;
-        case kPhoneSendQueued:
-            if (m_phones) {
-                m_phones->runPending(m_session);
-            }
             return TRUE;
         default:
             return FALSE;
@@ -201,12 +194,11 @@ void CRemoteDlg::openPhones() {
         options.anyPortWhenTaken = true;
         auto phones = std::make_unique<phone::PhoneService>(options);
         std::string error;
-        if (!phones->start(m_session, error)) {
+        // A phone's send runs on this thread, in its turn with the window's own.
+        if (!phones->start(m_session, m_pipeline, error)) {
             m_log.appendLog(std::string(phone::messages::kCannotServe) + "(" + error + ")。");
             return;
         }
-        HWND dialog = m_dialog;
-        phones->setOnQueued([dialog] { PostMessageW(dialog, kPhoneSendQueued, 0, 0); });
         m_phones = std::move(phones);
         m_phonesEverySystem = false;
         followSelectors();

@@ -10,8 +10,10 @@
 #include "phone_box.hpp"
 #include "phone_service.hpp"
 #include "remote_controller.hpp"
+#include "send_pipeline.hpp"
 #include "send_session.hpp"
 #include "window_log.hpp"
+#include "window_owner_loop.hpp"
 
 namespace tavik::win32 {
 
@@ -59,8 +61,10 @@ class CRemoteDlg : public RemoteView {
     ComboBoxList m_systems;
     ComboBoxList m_numbers;
     WindowLog m_log;
+    WindowOwnerLoop m_loop;
     SendSession m_session;  // after the log: it logs while it shuts down
-    RemoteController m_controller{*this, m_session};
+    SendPipeline m_pipeline{m_session, m_loop};
+    RemoteController m_controller{*this, m_session, m_pipeline};
     // After the session: the server's threads end before it.
     std::unique_ptr<phone::PhoneService> m_phones;
     std::unique_ptr<PhoneBox> m_phoneBox;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "hex_text.hpp"
 
@@ -157,10 +158,17 @@ int FakeHidBackend::read(const std::string& path, int generation, const bool& ca
 
 bool FakeHidBackend::write(const std::string& path, int generation, const std::uint8_t* data,
                            std::size_t length) {
+    std::chrono::milliseconds delay{0};
+    {
+        std::lock_guard lock(m_mutex);
+        delay = m_devices.at(path).device.writeDelay;
+    }
+    std::this_thread::sleep_for(delay);
     std::lock_guard lock(m_mutex);
     State& state = m_devices.at(path);
     ++state.writeCalls;
-    if (state.generation != generation || state.writeCalls == state.device.failWriteNumber) {
+    if (state.generation != generation || state.writeCalls == state.device.failWriteNumber ||
+        state.device.failEveryWrite) {
         return false;
     }
     state.writes.emplace_back(data, data + length);

@@ -26,6 +26,9 @@ class FakeHidBackend : public HidBackend {
         std::string openError;       // non-empty: every open fails with this reason
         int failOpenNumber = 0;      // the Nth open of this device fails (1-based); 0: none
         int failWriteNumber = 0;     // the Nth write to this device fails (1-based); 0: none
+        bool failEveryWrite = false;
+        // How long each write takes, as a slow transmitter's would (the time recorded is its end).
+        std::chrono::milliseconds writeDelay{0};
         bool omitsReportId = false;  // reads deliver reports without their ID byte, as hidraw
     };
     using Clock = std::chrono::steady_clock;
