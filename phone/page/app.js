@@ -31,6 +31,8 @@ const TEXT = {
   refused: (what) => `${spaced(what).trimStart()}は送れません。`,
   notSent: (what) => `${spaced(what).trimStart()}を送れませんでした。`,
   dropped: (count) => `待っていた ${count} 件も送っていません。`,
+  unknown: (what) => `${spaced(what).trimStart()}が届いたか分かりません。幹事の画面で確かめてください。`,
+  held: '待っている分は、次に押したときに送ります。',
   waiting: (count) => `あと${count}件`,
   full: '送信待ちがいっぱいです。少し待ってから押してください。',
   empty: '曲番号を入れてから SEND を押してください。',
@@ -60,6 +62,8 @@ let systems = [];
 // Taps in the order made: the one in flight, and those behind it.
 let inFlight = null;
 const waiting = [];
+// After a send whose answer never came, the taps behind it wait for the guest's next tap.
+let held = false;
 // The newest thing the status line says, before the count of taps still open; while the first
 // tap of a run is in flight it speaks of that one.
 let latest = '';
@@ -77,7 +81,8 @@ async function call(path, options) {
   try {
     response = await fetch(path, Object.assign({}, options, { headers, cache: 'no-store' }));
   } catch (e) {
-    return { ok: false, error: TEXT.offline };
+    // No answer: the request may or may not have arrived.
+    return { ok: false, unanswered: true, error: TEXT.offline };
   }
   let body = null;
   try { body = await response.json(); } catch (e) { body = null; }
@@ -181,7 +186,7 @@ function undeliveredText(tap, lines) {
 }
 
 async function sendNext() {
-  if (inFlight !== null || waiting.length === 0) {
+  if (inFlight !== null || waiting.length === 0 || held) {
     return;
   }
   inFlight = waiting.shift();
@@ -200,6 +205,12 @@ async function sendNext() {
   } else if (answer.status === 400) {
     // This command cannot be sent; those behind it may well be.
     showResult([answer.error], false, TEXT.refused(tap.what));
+  } else if (answer.unanswered) {
+    // It may have gone out: sending it again could play a song twice. The taps behind it wait
+    // until the guest taps again.
+    held = waiting.length > 0;
+    showResult([], null,
+               TEXT.unknown(tap.what) + (held ? TEXT.held : ''));
   } else {
     // Busy, locked out, stopped or out of reach: the taps behind this one would fare no better,
     // and sending them later, out of the guest's sight, would surprise.
@@ -219,6 +230,7 @@ function tap(command) {
   const to = chosenTarget();
   const what = commandName(command);
   waiting.push({ to, command, what });
+  held = false;
   if (inFlight === null) {
     showResult([], null, TEXT.sending(to.name, what));
     latestIsInFlight = true;

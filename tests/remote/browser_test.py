@@ -7,6 +7,7 @@ system.
 Usage: browser_test.py TAVIK_CLI [SCREENSHOT.png]"""
 
 import re
+import signal
 import subprocess
 import sys
 import threading
@@ -205,11 +206,30 @@ try:
     wait.until(lambda d: len(server.sent) - before + 1 + int(refused[1]) == 9,
                (status(), server.sent[before:]))
 
+    # A send whose answer never comes (the server gone while it is on its way) may have gone
+    # out: the page says it does not know, and the tap behind it waits for the guest.
+    gone = Server()
+    try:
+        open_page(gone.link, 18)
+        gone.process.send_signal(signal.SIGSTOP)  # the request arrives, nobody answers it
+        driver.execute_script("""
+            document.querySelector('[data-function="KU"]').click();
+            document.querySelector('[data-function="KD"]').click();""")
+        time.sleep(0.5)
+        gone.process.kill()
+        gone.process.wait(timeout=10)
+        wait.until(lambda d: '届いたか分かりません' in status())
+        assert status() == ('「キー上げ」が届いたか分かりません。幹事の画面で確かめてください。'
+                            '待っている分は、次に押したときに送ります。あと1件'), status()
+    finally:
+        gone.stop()
+
     # A link with a wrong token: the page says so, in Japanese.
     driver.get(server.link.split('#')[0] + '#k=' + '0' * 32)
     problem = driver.find_element(By.ID, 'problem')
     wait.until(lambda d: problem.is_displayed())
     assert '接続用のリンクが違います' in problem.text, problem.text
+
 finally:
     driver.quit()
     server.stop()
