@@ -19,6 +19,16 @@ std::string failure(const std::string& path, const char* what) {
            std::generic_category().message(errno);
 }
 
+// What a path that is no regular file is, in words a user recognises.
+std::string notAFile(const std::string& path, mode_t mode) {
+    const char* what = S_ISFIFO(mode)                    ? "a named pipe (FIFO)"
+                       : S_ISDIR(mode)                   ? "a directory"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                  ? "a socket"
+                                                         : "not a regular file";
+    return "token file " + path + " is " + what + ", not a file; give the path of a file";
+}
+
 }  // namespace
 
 bool fillRandom(unsigned char* bytes, std::size_t size, std::string& error) {
@@ -35,7 +45,8 @@ bool fillRandom(unsigned char* bytes, std::size_t size, std::string& error) {
 }
 
 TokenResult loadOrCreateTokenFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Without blocking: opening a FIFO would wait for a writer, before serving and signals.
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENOENT) {
         TokenResult created = newAccessToken();
         if (created.token.empty()) {
@@ -64,8 +75,20 @@ TokenResult loadOrCreateTokenFile(const std::string& path) {
         close(fd);
         return failed;
     }
+    if (!S_ISREG(info.st_mode)) {
+        close(fd);
+        return {{}, notAFile(path, info.st_mode)};
+    }
+    // Another user's file may hold their token, and changing its mode is theirs to decide.
+    if (info.st_uid != geteuid()) {
+        close(fd);
+        return {{},
+                "token file " + path +
+                    " belongs to another user; give a token file of your own (a new path is "
+                    "created for you)"};
+    }
     // Anyone who can read the file can send; anyone who can write it can choose the token.
-    if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0 || info.st_uid != geteuid()) {
+    if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         close(fd);
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));

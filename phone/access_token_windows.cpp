@@ -22,9 +22,32 @@ std::wstring wide(const std::string& utf8) {
     return out;
 }
 
+// The system's own words for `error`, in UTF-8 without the line end; the number when it has none.
+std::string systemMessage(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length == 0 || text == nullptr) {
+        return "error " + std::to_string(error);
+    }
+    std::wstring message(text, length);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
+                                message.back() == L' ' || message.back() == L'.')) {
+        message.pop_back();
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, message.data(),
+                                         static_cast<int>(message.size()), nullptr, 0, nullptr,
+                                         nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, message.data(), static_cast<int>(message.size()), out.data(),
+                        size, nullptr, nullptr);
+    return out;
+}
+
 std::string failure(const std::string& path, const char* what, DWORD error) {
-    return "cannot " + std::string(what) + " token file " + path + ": error " +
-           std::to_string(error);
+    return "cannot " + std::string(what) + " token file " + path + ": " + systemMessage(error);
 }
 
 struct HandleCloser {
@@ -132,7 +155,7 @@ TokenResult createTokenFile(const std::string& path, PSID user) {
 bool fillRandom(unsigned char* bytes, std::size_t size, std::string& error) {
     // The system's cryptographic generator, as rand_s uses it.
     if (!RtlGenRandom(bytes, static_cast<ULONG>(size))) {
-        error = "error " + std::to_string(GetLastError());
+        error = systemMessage(GetLastError());
         return false;
     }
     return true;

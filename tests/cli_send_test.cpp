@@ -93,7 +93,8 @@ TEST(CliSend, BatchWaitsForItsTransmitter) {
         const char* name;
         std::vector<std::string> options;
         const char* input;
-        int failingWrite;  // of the transmitter plugged in from the start; 0: none plugged in
+        // Of the transmitter plugged in from the start; 0: none plugged in; -1: every write.
+        int failingWrite;
         int exitCode;
         std::string out;
         std::string err;
@@ -126,6 +127,20 @@ TEST(CliSend, BatchWaitsForItsTransmitter) {
          1,
          found + sendFailed + "tavik J KU\n" + found + "tavik J KD\n",
          ""},
+        {"a failed packet is written again once only, however long the wait",
+         {"--wait", "2"},
+         "J KU\n",
+         -1,
+         1,
+         found + sendFailed + found + sendFailed + "tavik J KU\n",
+         ""},
+        {"bad input outranks a command not delivered",
+         {"--wait", "0"},
+         "Q 1\nJ KU\n",
+         0,
+         2,
+         "システム指定が間違っています。\n" + notFound + "tavik J KU\n",
+         ""},
         {"a packet cut between its reports is not",
          {},
          "X 12345\nJ KD\n",
@@ -136,8 +151,8 @@ TEST(CliSend, BatchWaitsForItsTransmitter) {
     };
     for (const auto& c : cases) {
         FakeHidBackend backend;
-        if (c.failingWrite > 0) {
-            backend.plug({.path = "t"});
+        if (c.failingWrite != 0) {
+            backend.plug({.path = "t", .failEveryWrite = c.failingWrite < 0});
             backend.failWrite("t", c.failingWrite);
         }
         std::vector<std::string> args{"send", "--batch", "--gap", "0"};
@@ -226,6 +241,14 @@ TEST(CliSend, BatchWaitsTheGapBetweenPackets) {
     EXPECT_GE(times[1] - times[0], 60ms);
     EXPECT_LT(times[2] - times[1], 60ms);
     EXPECT_GE(times[3] - times[2], 60ms);
+
+    // A slow transmitter: the gap runs from the end of a packet's last write, not its start.
+    FakeHidBackend slow;
+    slow.plug({.path = "t", .writeDelay = 100ms});
+    ASSERT_EQ(runTool(slow, {"send", "--batch", "--gap", "80"}, "X 12345\nJ KD\n").exitCode, 0);
+    const auto slowTimes = slow.writeTimes("t");  // each write's end
+    ASSERT_EQ(slowTimes.size(), 3U);
+    EXPECT_GE(slowTimes[2] - 100ms - slowTimes[1], 80ms);
 }
 
 TEST(CliSend, UnopenableTransmitterIsNamedAndHinted) {

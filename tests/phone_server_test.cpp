@@ -188,7 +188,12 @@ TEST(PhoneServer, AnswersEachRequestAsTheRulesSay) {
           {"Origin", "http://127.0.0.1:{port}"}}, "", 400, ""},
         {"null origin", "GET", "/api/systems", {{"Authorization", bearer}, {"Origin", "null"}}, "",
          403, ""},
+        {"origin on a port that only begins with ours", "GET", "/api/systems",
+         {{"Authorization", bearer}, {"Origin", "http://127.0.0.1:{port}0"}}, "", 403, ""},
         {"40 KB of headers", "GET", "/", bulkyHeaders(), "", 400, ""},
+        // The fifth wrong token from this address: last, since it locks the address out.
+        {"token that differs in its first character", "GET", "/api/systems",
+         {{"Authorization", "Bearer f" + std::string(kToken + 1)}}, "", 401, ""},
         // clang-format on
     };
     Served served;

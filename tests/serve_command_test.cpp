@@ -7,10 +7,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "access_token.hpp"
 #include "cli_app.hpp"
 #include "phone_server.hpp"
 #include "support/fake_hid_backend.hpp"
@@ -84,6 +86,56 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
     EXPECT_EQ(printed.find(kToken, url.size()), std::string::npos) << "the token only in the link";
     EXPECT_EQ(backend.writes(kDevice).size(), 1U);
     std::remove(tokenFile.c_str());
+}
+
+// What a token file must be: a regular file of ours that no one else may read. Opening never
+// blocks (a FIFO would wait for a writer), and the words say what is wrong with the path.
+TEST(AccessToken, RefusesWhatIsNoPrivateFileOfOurs) {
+    const std::string dir = testing::TempDir() + "tavik-token-kinds/";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directory(dir);
+    const auto file = [&](const char* name, mode_t mode) {
+        const std::string path = dir + name;
+        std::ofstream(path) << kToken << '\n';
+        chmod(path.c_str(), mode);
+        return path;
+    };
+    mkfifo((dir + "fifo").c_str(), 0600);
+    std::string theirs = file("theirs", 0600);
+    // Root owns every file it makes; another user's is one given away, else one of root's.
+    if (geteuid() == 0) {
+        EXPECT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    } else {
+        theirs = "/etc/passwd";
+    }
+    const struct {
+        std::string path;
+        const char* says;  // empty: the token is read
+    } rows[] = {
+        {file("mine", 0600), ""},
+        {file("group", 0640), "is open to other users (mode 0640); make it yours alone: chmod 600"},
+        {file("others", 0604), "(mode 0604); make it yours alone: chmod 600"},
+        {dir + "fifo", "is a named pipe (FIFO), not a file"},
+        {dir, "is a directory, not a file"},
+        {"/dev/null", "is a device, not a file"},
+        {theirs, "belongs to another user"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        const auto began = std::chrono::steady_clock::now();
+        const TokenResult result = loadOrCreateTokenFile(row.path);
+        EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
+        if (*row.says == '\0') {
+            EXPECT_EQ(result.token, kToken) << result.error;
+            continue;
+        }
+        EXPECT_TRUE(result.token.empty());
+        EXPECT_NE(result.error.find(row.says), std::string::npos) << result.error;
+        EXPECT_EQ(std::string(row.says).find("chmod") != std::string::npos,
+                  result.error.find("chmod") != std::string::npos)
+            << "advice to change the mode only where that is the fault: " << result.error;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
