@@ -3,6 +3,7 @@
 // limits and the order of sends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -368,6 +369,55 @@ TEST(PhoneServer, SendsOneAtATimeInArrivalOrder) {
     ASSERT_EQ(sent.size(), static_cast<std::size_t>(kClients));
     for (int i = 0; i < kClients; ++i) {
         EXPECT_EQ(sent[i], "tavik T3 " + std::to_string(1000 + i));
+    }
+}
+
+// A connection's deadline covers its own reading and writing, not its wait for its turn: with
+// a gap far longer than the deadline, every one of 8 waiting sends is answered.
+TEST(PhoneServer, AnswersEverySendThatWaitedLongerThanItsDeadline) {
+    ServerOptions options = Served::defaults();
+    options.connectionDeadline = 300ms;
+    Served served({100, 8}, options, 200ms);
+    std::vector<std::thread> clients;
+    std::vector<int> statuses(8, 0);
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        clients.emplace_back([&, i] { statuses[i] = served.send(sendBody("T3", "12")).status; });
+    }
+    for (auto& client : clients) {
+        client.join();
+    }
+    EXPECT_EQ(statuses, std::vector<int>(8, 200));
+    EXPECT_EQ(served.backend.writes(kDevice).size(), 8U);
+}
+
+// Stopping while 50 clients connect and send: done within a second, every send that was made
+// answered 200, every other one refused or cut off, never answered as sent without its report.
+TEST(PhoneServer, StopsPromptlyUnderLoad) {
+    ServerOptions options = Served::defaults();
+    options.places = 50;
+    auto served = std::make_unique<Served>(SendLimits{1000, 50}, options, 5ms);
+    const int port = served->server->port();
+    std::vector<std::thread> clients;
+    std::vector<int> statuses(50, 0);
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        clients.emplace_back([&, i] {
+            statuses[i] = test::postSend(port, kToken, sendBody("T3", std::to_string(1000 + i)))
+                              .status;
+        });
+    }
+    std::this_thread::sleep_for(50ms);
+    const auto began = std::chrono::steady_clock::now();
+    served->stopSends();
+    served->server->stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
+    for (auto& client : clients) {
+        client.join();
+    }
+    const auto answered =
+        static_cast<std::size_t>(std::count(statuses.begin(), statuses.end(), 200));
+    EXPECT_EQ(answered, served->backend.writes(kDevice).size() / 2) << "two reports a packet";
+    for (const int status : statuses) {
+        EXPECT_TRUE(status == 200 || status == 503 || status <= 0) << status;  // <= 0: no answer
     }
 }
 
