@@ -13,10 +13,13 @@
 
 #include "access_token.hpp"
 #include "phone_server.hpp"
+#include "phone_hosting.hpp"
+#include "phone_messages.hpp"
 #include "pipeline_sends.hpp"
 #include "send_session.hpp"
 #include "support/fake_hid_backend.hpp"
 #include "support/http_client.hpp"
+#include "support/fake_view.hpp"
 #include "support/owner_thread.hpp"
 #include "support/recording_log.hpp"
 
@@ -419,6 +422,48 @@ TEST(PhoneServer, StopsPromptlyUnderLoad) {
     for (const int status : statuses) {
         EXPECT_TRUE(status == 200 || status == 503 || status <= 0) << status;  // <= 0: no answer
     }
+}
+
+// A window's hosting of phones, without the window: serving from the first open to the stop,
+// said in the log, the box shown with the links and told which system phones send to.
+TEST(PhoneHosting, ServesTheWindowsSelectionOrEverySystem) {
+    struct Box : PhoneHostingView {
+        void showPhoneBox(const std::vector<std::string>& shown, const std::string& to) override {
+            urls = shown;
+            system = to;
+            open = true;
+        }
+        void setPhoneSystem(const std::string& to) override { system = to; }
+        void closePhoneBox() override { open = false; }
+        std::vector<std::string> urls;
+        std::string system = "-";
+        bool open = false;
+    } box;
+    FakeHidBackend backend;
+    test::RecordingLog log;
+    test::FakeView view;
+    ThreadLoop loop;
+    SendSession session(backend, log);
+    SendPipeline pipeline(session, loop);
+    RemoteController controller(view, session, pipeline);
+    PhoneHosting hosting(box, controller, session, pipeline);
+    controller.initialise({"T", "3", ""});
+    hosting.open();
+    ASSERT_TRUE(hosting.serving()) << log.lines().back();
+    EXPECT_TRUE(box.open);
+    EXPECT_EQ(box.system, "TOEI システム 3");
+    ASSERT_FALSE(box.urls.empty());
+    EXPECT_NE(box.urls.back().find("/#k="), std::string::npos) << box.urls.back();
+    view.numbers.select(4);
+    hosting.followSelectors();
+    EXPECT_EQ(box.system, "TOEI システム 5");
+    hosting.setEverySystem(true);
+    EXPECT_EQ(box.system, "");
+    hosting.stop();
+    EXPECT_FALSE(hosting.serving());
+    EXPECT_FALSE(box.open);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{std::string(messages::kServingStarted),
+                                                     std::string(messages::kServingStopped)}));
 }
 
 TEST(PhoneServer, SlowAndIdleClientsCannotHoldIt) {

@@ -8,12 +8,15 @@
 
 #include "hex_text.hpp"
 #include "support/fake_hid_backend.hpp"
+#include "support/fake_view.hpp"
 #include "support/recording_log.hpp"
 
 namespace tavik {
 namespace {
 
 using test::FakeHidBackend;
+using test::FakeList;
+using test::FakeView;
 using test::RecordingLog;
 
 const char* const kNotFound = "デバイスが見付かりません。";
@@ -21,59 +24,6 @@ const char* const kFound = "デバイスが見付かりました(Rev.0100)。";
 const char* const kSystemMessage = "システム指定が間違っています。";
 const char* const kNumberMessage = "メーカー選択が間違っています。";
 const char* const kEncodeMessage = "曲番号が間違っているか、非対応の機能キーです。";
-
-class FakeList : public ListControl {
-  public:
-    int addItem(std::string_view text, int data) override {
-        items.emplace_back(std::string(text), data);
-        return static_cast<int>(items.size()) - 1;
-    }
-    int itemData(int index) const override {
-        return index < 0 ? -1 : items[static_cast<std::size_t>(index)].second;
-    }
-    int selection() const override { return selected; }
-    void select(int index) override { selected = index; }
-    void clear() override {
-        items.clear();
-        selected = -1;
-    }
-    int find(std::string_view text) const override {
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (items[i].first == text) {
-                return static_cast<int>(i);
-            }
-        }
-        return -1;
-    }
-    void setEnabled(bool on) override { enabled = on; }
-    bool isEnabled() const override { return enabled; }
-
-    std::vector<std::string> texts() const {
-        std::vector<std::string> out;
-        for (const auto& item : items) {
-            out.push_back(item.first);
-        }
-        return out;
-    }
-
-    std::vector<std::pair<std::string, int>> items;
-    int selected = -1;
-    bool enabled = true;
-};
-
-class FakeView : public RemoteView {
-  public:
-    ListControl& systemSelector() override { return systems; }
-    ListControl& numberSelector() override { return numbers; }
-    void setCommandText(std::string_view text) override { field = std::string(text); }
-    std::string commandText() const override { return field.substr(0, 15); }
-    void endDialog(int result) override { ended = result; }
-
-    FakeList systems;
-    FakeList numbers;
-    std::string field;
-    int ended = -1;
-};
 
 class ControllerTest : public ::testing::Test {
   protected:

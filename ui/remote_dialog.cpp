@@ -20,9 +20,7 @@
 #include "focus_cue.hpp"
 #include "log_list.hpp"
 #include "log_list_view.hpp"
-#include "phone_messages.hpp"
 #include "phone_remote_dialog.hpp"
-#include "phone_service.hpp"
 #include "window_states.hpp"
 
 namespace tavik::ui {
@@ -52,18 +50,17 @@ CRemoteDlg::CRemoteDlg(HidBackend& backend, DeviceLink::Options linkOptions)
                                               SendSession::Options{std::move(linkOptions)});
     m_pipeline = std::make_unique<SendPipeline>(*m_session, m_loop);
     m_controller = std::make_unique<RemoteController>(*this, *m_session, *m_pipeline);
+    m_phones = std::make_unique<phone::PhoneHosting>(*this, *m_controller, *m_session, *m_pipeline);
     // Before the About item, which the context menus show after it.
     m_phoneAction = new QAction(QStringLiteral("スマホで操作(&R)..."), this);
     m_phoneAction->setObjectName(QStringLiteral("phoneRemoteAction"));
-    connect(m_phoneAction, &QAction::triggered, this, [this] { openPhoneRemote(); });
+    connect(m_phoneAction, &QAction::triggered, this, [this] { openPhones(); });
     addAction(m_phoneAction);
 }
 
 CRemoteDlg::~CRemoteDlg() {
     // The server's threads end before the window they post to; the reader before its log.
-    if (m_phones) {
-        m_phones->stop(*m_session);
-    }
+    m_phones.reset();
     m_controller.reset();
     m_pipeline.reset();
     m_session.reset();
@@ -134,6 +131,11 @@ bool CRemoteDlg::initialise() {
     const bool open = m_controller->initialise({presetLetter, presetNumber, presetCommand});
     connect(m_systemSelector, &QComboBox::currentIndexChanged, this,
             [this] { m_controller->fillNumberSelector(); });
+    // After the number selector has followed the system: phones follow both.
+    for (QComboBox* selector : {m_systemSelector, m_numberSelector}) {
+        connect(selector, &QComboBox::currentIndexChanged, this,
+                [this] { m_phones->followSelectors(); });
+    }
     m_systemSelector->setFocus();
     showFocusFromTheStart(*this);
     return open;
@@ -176,34 +178,12 @@ QWidget* CRemoteDlg::control(int id) const {
     return nullptr;
 }
 
-void CRemoteDlg::openPhoneRemote() {
-    if (!m_phones) {
-        phone::PhoneService::Options options;
-        options.anyPortWhenTaken = true;
-        auto phones = std::make_unique<phone::PhoneService>(options);
-        std::string error;
-        // A phone's send runs here, on the window's thread, in its turn with the window's own.
-        if (!phones->start(*m_session, *m_pipeline, error)) {
-            m_log->appendLog(std::string(phone::messages::kCannotServe) + "(" + error + ")。");
-            return;
-        }
-        m_phones = std::move(phones);
-        m_phonesFollowSelectors = true;
-        followSelectors();
-        for (QComboBox* selector : {m_systemSelector, m_numberSelector}) {
-            m_selectorWatches.push_back(connect(selector, &QComboBox::currentIndexChanged, this,
-                                                [this] { followSelectors(); }));
-        }
-        m_log->appendLog(phone::messages::kServingStarted);
-    }
+void CRemoteDlg::showPhoneBox(const std::vector<std::string>& urls, const std::string& system) {
     if (!m_phoneDialog) {
         m_phoneDialog = new PhoneRemoteDialog(
-            this, m_phones->urls(), [this] { stopPhoneRemote(); },
-            [this](bool everySystem) {
-                m_phonesFollowSelectors = !everySystem;
-                followSelectors();
-            });
-        m_phoneDialog->setSystemText(m_phonesSystemText, m_phonesSystemText.isEmpty());
+            this, urls, [this] { stopPhones(); },
+            [this](bool everySystem) { m_phones->setEverySystem(everySystem); });
+        setPhoneSystem(system);
         m_phoneDialog->placeBeside(*this);
     }
     m_phoneDialog->show();
@@ -211,38 +191,21 @@ void CRemoteDlg::openPhoneRemote() {
     m_phoneDialog->activateWindow();
 }
 
-void CRemoteDlg::followSelectors() {
-    if (!m_phones) {
-        return;
-    }
-    const std::string name =
-        m_phones->followWindow(m_controller->currentSystemId(), m_controller->currentSystemNumber(),
-                               !m_phonesFollowSelectors);
-    m_phonesSystemText = QString::fromStdString(name);
+void CRemoteDlg::setPhoneSystem(const std::string& system) {
     if (m_phoneDialog) {
-        m_phoneDialog->setSystemText(m_phonesSystemText, name.empty());
+        m_phoneDialog->setSystemText(QString::fromStdString(system), system.empty());
     }
 }
 
-void CRemoteDlg::stopPhoneRemote() {
+void CRemoteDlg::closePhoneBox() {
     if (m_phoneDialog) {
         m_phoneDialog->hide();
         m_phoneDialog->deleteLater();
     }
-    if (!m_phones) {
-        return;
-    }
-    for (const QMetaObject::Connection& watch : m_selectorWatches) {
-        disconnect(watch);
-    }
-    m_selectorWatches.clear();
-    m_phones->stop(*m_session);
-    m_phones.reset();
-    m_log->appendLog(phone::messages::kServingStopped);
 }
 
 void CRemoteDlg::closeEvent(QCloseEvent* event) {
-    stopPhoneRemote();
+    stopPhones();
     m_session->shutdown();
     QDialog::closeEvent(event);
 }

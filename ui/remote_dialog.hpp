@@ -11,6 +11,7 @@
 
 #include "combo_list.hpp"
 #include "device_link.hpp"
+#include "phone_hosting.hpp"
 #include "phone_remote_dialog.hpp"
 #include "qt_owner_loop.hpp"
 #include "remote_controller.hpp"
@@ -23,9 +24,6 @@ class QComboBox;
 class QLineEdit;
 class QListWidget;
 
-namespace tavik::phone {
-class PhoneService;
-}
 
 namespace tavik::ui {
 
@@ -35,7 +33,7 @@ class LogList;
 
 // The main window: system and number selectors, the command field with SEND, five function
 // buttons and the log list; a view over the controller. Runs on the window's thread.
-class CRemoteDlg : public QDialog, public RemoteView {
+class CRemoteDlg : public QDialog, public RemoteView, public phone::PhoneHostingView {
   public:
     explicit CRemoteDlg(HidBackend& backend, DeviceLink::Options linkOptions = {});
     ~CRemoteDlg() override;
@@ -64,9 +62,9 @@ class CRemoteDlg : public QDialog, public RemoteView {
 
     // Serves the phones' remote (starting it when it is not running) and shows its QR code;
     // their sends go through this window's session and log. Stopping ends the serving.
-    void openPhoneRemote();
-    void stopPhoneRemote();
-    bool servingPhones() const { return m_phones != nullptr; }
+    void openPhones() { m_phones->open(); }
+    void stopPhones() { m_phones->stop(); }
+    bool servingPhones() const { return m_phones->serving(); }
     PhoneRemoteDialog* phoneRemoteDialog() const { return m_phoneDialog; }
     QAction* phoneRemoteAction() const { return m_phoneAction; }
 
@@ -88,14 +86,16 @@ class CRemoteDlg : public QDialog, public RemoteView {
     std::string commandText() const override;
     void endDialog(int result) override;
 
+    // PhoneHostingView
+    void showPhoneBox(const std::vector<std::string>& urls, const std::string& system) override;
+    void setPhoneSystem(const std::string& system) override;
+    void closePhoneBox() override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void createControls();
-    // While serving: phones send to the selected system and number only, unless the box opened
-    // them to every system.
-    void followSelectors();
 
     QComboBox* m_numberSelector = nullptr;
     QLineEdit* m_commandField = nullptr;
@@ -113,11 +113,8 @@ class CRemoteDlg : public QDialog, public RemoteView {
     std::function<void(CAboutDlg&)> m_aboutRunner;
     AboutMenu* m_aboutMenu = nullptr;  // owned by the window
     QAction* m_phoneAction = nullptr;  // owned by the window
-    std::unique_ptr<phone::PhoneService> m_phones;
+    std::unique_ptr<phone::PhoneHosting> m_phones;
     QPointer<PhoneRemoteDialog> m_phoneDialog;
-    bool m_phonesFollowSelectors = true;
-    QString m_phonesSystemText;
-    std::vector<QMetaObject::Connection> m_selectorWatches;
 };
 
 }  // namespace tavik::ui

@@ -120,9 +120,9 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
             const int code = HIWORD(wParam);
             if (id == IDC_SYSTEM && code == CBN_SELCHANGE) {
                 m_controller.fillNumberSelector();
-                followSelectors();
+                m_phones.followSelectors();
             } else if (id == IDC_NUMBER && code == CBN_SELCHANGE) {
-                followSelectors();
+                m_phones.followSelectors();
             } else if (id == IDOK || (id == IDC_SEND && code == BN_CLICKED)) {
                 // Enter with the focus outside the buttons is the default button's, SEND.
                 m_controller.sendField();
@@ -137,7 +137,7 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         }
         case WM_CLOSE:
-            stopPhones();
+            m_phones.stop();
             m_session.shutdown();
             EndDialog(m_dialog, IDCANCEL);
             return TRUE;
@@ -148,7 +148,7 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
                 return TRUE;
             }
             if ((wParam & 0xFFF0) == kPhoneCommand) {
-                openPhones();
+                m_phones.open();
                 return TRUE;
             }
             return FALSE;
@@ -165,7 +165,7 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
         case WM_TIMER:
             return m_loop.runTimer(wParam) ? TRUE : FALSE;
         case kStopPhones:
-            stopPhones();
+            m_phones.stop();
             return TRUE;
         default:
             return FALSE;
@@ -188,55 +188,26 @@ bool CRemoteDlg::paintMinimised() {
     return true;
 }
 
-void CRemoteDlg::openPhones() {
-    if (!m_phones) {
-        phone::PhoneService::Options options;
-        options.anyPortWhenTaken = true;
-        auto phones = std::make_unique<phone::PhoneService>(options);
-        std::string error;
-        // A phone's send runs on this thread, in its turn with the window's own.
-        if (!phones->start(m_session, m_pipeline, error)) {
-            m_log.appendLog(std::string(phone::messages::kCannotServe) + "(" + error + ")。");
-            return;
-        }
-        m_phones = std::move(phones);
-        m_phonesEverySystem = false;
-        followSelectors();
-        m_log.appendLog(phone::messages::kServingStarted);
-    }
+void CRemoteDlg::showPhoneBox(const std::vector<std::string>& urls, const std::string& system) {
     if (!m_phoneBox || !m_phoneBox->isOpen()) {
         m_phoneBox = std::make_unique<PhoneBox>(
-            m_instance, m_dialog, m_phones->urls(),
+            m_instance, m_dialog, urls,
             PhoneBox::Actions{[dialog = m_dialog] { PostMessageW(dialog, kStopPhones, 0, 0); },
-                              [this](bool everySystem) {
-                                  m_phonesEverySystem = everySystem;
-                                  followSelectors();
-                              },
+                              [this](bool everySystem) { m_phones.setEverySystem(everySystem); },
                               {}});
-        m_phoneBox->setSystemText(m_phonesSystem);
+        m_phoneBox->setSystemText(system);
     }
     m_phoneBox->show();
 }
 
-void CRemoteDlg::stopPhones() {
-    m_phoneBox.reset();
-    if (!m_phones) {
-        return;
+void CRemoteDlg::setPhoneSystem(const std::string& system) {
+    if (m_phoneBox && m_phoneBox->isOpen()) {
+        m_phoneBox->setSystemText(system);
     }
-    m_phones->stop(m_session);
-    m_phones.reset();
-    m_log.appendLog(phone::messages::kServingStopped);
 }
 
-void CRemoteDlg::followSelectors() {
-    if (!m_phones) {
-        return;
-    }
-    m_phonesSystem = m_phones->followWindow(
-        m_controller.currentSystemId(), m_controller.currentSystemNumber(), m_phonesEverySystem);
-    if (m_phoneBox && m_phoneBox->isOpen()) {
-        m_phoneBox->setSystemText(m_phonesSystem);
-    }
+void CRemoteDlg::closePhoneBox() {
+    m_phoneBox.reset();
 }
 
 void CRemoteDlg::setCommandText(std::string_view text) {

@@ -8,7 +8,7 @@
 
 #include "combo_box_list.hpp"
 #include "phone_box.hpp"
-#include "phone_service.hpp"
+#include "phone_hosting.hpp"
 #include "remote_controller.hpp"
 #include "send_pipeline.hpp"
 #include "send_session.hpp"
@@ -19,7 +19,7 @@ namespace tavik::win32 {
 
 // The main window as a Win32 dialog from its template; a view over the controller. Runs on
 // the thread that creates it.
-class CRemoteDlg : public RemoteView {
+class CRemoteDlg : public RemoteView, public phone::PhoneHostingView {
   public:
     CRemoteDlg(HINSTANCE instance, HidBackend& backend, Presets presets);
     ~CRemoteDlg() override;
@@ -37,6 +37,11 @@ class CRemoteDlg : public RemoteView {
     std::string commandText() const override;
     void endDialog(int result) override;
 
+    // PhoneHostingView
+    void showPhoneBox(const std::vector<std::string>& urls, const std::string& system) override;
+    void setPhoneSystem(const std::string& system) override;
+    void closePhoneBox() override;
+
   private:
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -44,13 +49,6 @@ class CRemoteDlg : public RemoteView {
     void addAboutItem();
     void openAbout();
     bool paintMinimised();
-    // Serves phones (starting when not yet serving) and shows the box with the QR code; their
-    // sends go through this window's session and log.
-    void openPhones();
-    void stopPhones();
-    // While serving: phones send to the selected system and number only, unless the box opened
-    // them to every system.
-    void followSelectors();
 
     HINSTANCE m_instance;
     Presets m_presets;
@@ -65,11 +63,9 @@ class CRemoteDlg : public RemoteView {
     SendSession m_session;  // after the log: it logs while it shuts down
     SendPipeline m_pipeline{m_session, m_loop};
     RemoteController m_controller{*this, m_session, m_pipeline};
-    // After the session: the server's threads end before it.
-    std::unique_ptr<phone::PhoneService> m_phones;
     std::unique_ptr<PhoneBox> m_phoneBox;
-    bool m_phonesEverySystem = false;
-    std::string m_phonesSystem;
+    // Last: the server's threads end before the session, and the box's owner is still there.
+    phone::PhoneHosting m_phones{*this, m_controller, m_session, m_pipeline};
 };
 
 }  // namespace tavik::win32
