@@ -37,6 +37,7 @@ Connection::Connection(Listener& server, tcp::socket socket)
       m_buffer(kMaxHeader + kMaxBody) {}
 
 Connection::~Connection() {
+    answerOut();
     if (m_counted) {
         m_server.connectionEnded();
     }
@@ -147,12 +148,18 @@ void Connection::handleSend(const std::string& body) {
     // starts again from where reading left it once the send is done.
     m_stream.expires_never();
     m_waitBegan = Clock::now();
+    // Counted before it is handed over: a stop that looks meanwhile waits for its answer.
+    m_server.answerPending();
+    m_answerPending = true;
     const auto executor = m_stream.get_executor();
     const PhoneSends::Admission admission = m_server.sends().submit(
         request.system, request.command,
         [self = shared_from_this(), executor](std::optional<SendResult> result) {
             asio::post(executor, [self, result = std::move(result)] { self->answerSend(result); });
         });
+    if (admission != PhoneSends::Admission::kAccepted) {
+        answerOut();
+    }
     if (admission == PhoneSends::Admission::kTooMany) {
         m_response.set(http::field::retry_after, "1");
         refuse(http::status::too_many_requests, messages::kTooManySends);
@@ -222,6 +229,7 @@ void Connection::respond(http::status status, std::string_view contentType) {
         return;
     }
     auto done = [self = shared_from_this()](beast::error_code, std::size_t) {
+        self->answerOut();
         self->closeGently();
     };
     if (m_head) {
@@ -229,6 +237,13 @@ void Connection::respond(http::status status, std::string_view contentType) {
         http::async_write_header(m_stream, *m_serializer, std::move(done));
     } else {
         http::async_write(m_stream, m_response, std::move(done));
+    }
+}
+
+void Connection::answerOut() {
+    if (m_answerPending) {
+        m_answerPending = false;
+        m_server.answerWritten();
     }
 }
 

@@ -46,6 +46,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     void refuse(const Refusal& refusal);
     void refuse(boost::beast::http::status status, std::string_view message);
     void respond(boost::beast::http::status status, std::string_view contentType = {});
+    void answerOut();
     void closeGently();
     void drain();
     void close();
@@ -64,7 +65,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
     Route m_route = Route::kPage;
     bool m_head = false;
     bool m_counted = false;
-    bool m_handedOver = false;  // its command came back from the sends
+    bool m_handedOver = false;     // its command came back from the sends
+    bool m_answerPending = false;  // counted in the server's answers to write
 };
 
 }  // namespace tavik::phone

@@ -93,13 +93,37 @@ void Listener::stop() {
             m_io.stop();
             return;
         }
+        const auto began = std::chrono::steady_clock::now();
         m_stopTimer.expires_after(kStopGrace);
-        m_stopTimer.async_wait([this](const boost::system::error_code&) { m_io.stop(); });
+        m_stopTimer.async_wait([this, began](const boost::system::error_code& error) {
+            if (error == asio::error::operation_aborted) {
+                m_io.stop();  // every connection has ended
+                return;
+            }
+            awaitAnswers(began + m_options.ioTimeout);
+        });
     });
     for (std::thread& thread : m_threads) {
         thread.join();
     }
     m_threads.clear();
+}
+
+// Past the grace, only the answers of sends that were made hold the stop, each within its write's
+// time-out: a phone is told what became of its command.
+void Listener::awaitAnswers(std::chrono::steady_clock::time_point until) {
+    if (m_answering.load() <= 0 || std::chrono::steady_clock::now() >= until) {
+        m_io.stop();
+        return;
+    }
+    m_stopTimer.expires_after(10ms);
+    m_stopTimer.async_wait([this, until](const boost::system::error_code& error) {
+        if (error == asio::error::operation_aborted) {
+            m_io.stop();
+            return;
+        }
+        awaitAnswers(until);
+    });
 }
 
 void Listener::fixSystem(std::optional<SystemSelection> system) {

@@ -5,6 +5,8 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -41,12 +43,17 @@ class Listener {
 
     // A connection has ended: the next one waiting takes its place.
     void connectionEnded();
+    // A connection handed a command over, and later wrote its answer (or gave up): a stop waits
+    // for these answers beyond its grace, within the I/O time-out.
+    void answerPending() { ++m_answering; }
+    void answerWritten() { --m_answering; }
 
   private:
     using tcp = boost::asio::ip::tcp;
 
     void accept();
     void admit(tcp::socket socket);
+    void awaitAnswers(std::chrono::steady_clock::time_point until);
 
     PhoneSends& m_sends;
     ServerOptions m_options;  // its system under m_mutex
@@ -54,6 +61,7 @@ class Listener {
     std::mutex m_mutex;
     std::string m_catalogue;
     std::size_t m_active = 0;
+    std::atomic<int> m_answering{0};
     bool m_stopping = false;
     bool m_closed = false;
     int m_port = 0;
