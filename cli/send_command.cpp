@@ -69,18 +69,18 @@ class CliSends {
     // line's result is in.
     SendResult sendAndWait(const BatchLine& line) {
         std::optional<SendResult> result;
-        m_pipeline.submit(SendCommand::token(line.system, line.command, m_wait),
-                          [&](std::optional<SendResult> done) {
-                              result = std::move(done);
-                              m_loop.quit();
-                          },
-                          SendSource::kBatch);
+        m_pipeline.submit(
+            SendCommand::token(line.system, line.command, m_wait),
+            [&](std::optional<SendResult> done) {
+                result = std::move(done);
+                m_loop.quit();
+            },
+            SendSource::kBatch);
         m_loop.run();  // at once when the result came before it
         return result ? std::move(*result) : SendResult{};
     }
 
   public:
-
     int exitCode() const {
         return m_badInput ? kExitBadInput : m_notDelivered ? kExitNotDelivered : kExitOk;
     }

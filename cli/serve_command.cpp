@@ -117,9 +117,9 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     // From here on a signal stops cleanly, even one that comes before serving has begun.
     StopSignals stop([&loop] { loop.quit(); });
     StreamLog log(out);
-    SendSession session(backend, log,
-                        {{kReadTimeoutMs, options.device, nullptr},
-                         std::chrono::milliseconds(options.gapMs)});
+    SendSession session(
+        backend, log,
+        {{kReadTimeoutMs, options.device, nullptr}, std::chrono::milliseconds(options.gapMs)});
     SendPipeline pipeline(session, loop);
     session.start();
     std::string error;

@@ -21,11 +21,11 @@ std::string failure(const std::string& path, const char* what) {
 
 // What a path that is no regular file is, in words a user recognises.
 std::string notAFile(const std::string& path, mode_t mode) {
-    const char* what = S_ISFIFO(mode)                    ? "a named pipe (FIFO)"
-                       : S_ISDIR(mode)                   ? "a directory"
+    const char* what = S_ISFIFO(mode)                   ? "a named pipe (FIFO)"
+                       : S_ISDIR(mode)                  ? "a directory"
                        : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
-                       : S_ISSOCK(mode)                  ? "a socket"
-                                                         : "not a regular file";
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "not a regular file";
     return "token file " + path + " is " + what + ", not a file; give the path of a file";
 }
 

@@ -37,9 +37,8 @@ std::string systemMessage(DWORD error) {
                                 message.back() == L' ' || message.back() == L'.')) {
         message.pop_back();
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, message.data(),
-                                         static_cast<int>(message.size()), nullptr, 0, nullptr,
-                                         nullptr);
+    const int size = WideCharToMultiByte(
+        CP_UTF8, 0, message.data(), static_cast<int>(message.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, message.data(), static_cast<int>(message.size()), out.data(),
                         size, nullptr, nullptr);

@@ -95,13 +95,11 @@ void Connection::onHeader(beast::error_code error) {
     const std::string peer = m_stream.socket().remote_endpoint(ignored).address().to_string();
     const auto now = Clock::now();
     const auto& options = m_server.options();
-    const Verdict verdict =
-        judgeRequest(m_parser.get().base(),
-                     {options.token, options.hosts, m_server.port(),
-                      m_server.throttle().refused(peer, now),
-                      m_parser.content_length() ? std::optional<std::uint64_t>(
-                                                      *m_parser.content_length())
-                                                : std::nullopt});
+    const Verdict verdict = judgeRequest(
+        m_parser.get().base(),
+        {options.token, options.hosts, m_server.port(), m_server.throttle().refused(peer, now),
+         m_parser.content_length() ? std::optional<std::uint64_t>(*m_parser.content_length())
+                                   : std::nullopt});
     m_head = verdict.head;
     m_path = verdict.path;
     m_route = verdict.route;

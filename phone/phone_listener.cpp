@@ -144,16 +144,18 @@ std::string Listener::catalogue() {
 }
 
 void Listener::accept() {
-    m_acceptor.async_accept(asio::make_strand(m_io), asio::bind_executor(
-        m_strand, [this](const boost::system::error_code& error, tcp::socket socket) {
-            if (error == asio::error::operation_aborted || !m_acceptor.is_open()) {
-                return;
-            }
-            if (!error) {
-                admit(std::move(socket));
-            }
-            accept();
-        }));
+    m_acceptor.async_accept(
+        asio::make_strand(m_io),
+        asio::bind_executor(
+            m_strand, [this](const boost::system::error_code& error, tcp::socket socket) {
+                if (error == asio::error::operation_aborted || !m_acceptor.is_open()) {
+                    return;
+                }
+                if (!error) {
+                    admit(std::move(socket));
+                }
+                accept();
+            }));
 }
 
 void Listener::admit(tcp::socket socket) {

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <atomic>
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/strand.hpp>
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <deque>
@@ -70,9 +70,9 @@ class Listener {
     // destroyed find all of that alive.
     boost::asio::io_context m_io;
     boost::asio::strand<boost::asio::io_context::executor_type> m_strand;
-    tcp::acceptor m_acceptor;           // on m_strand
+    tcp::acceptor m_acceptor;               // on m_strand
     boost::asio::steady_timer m_stopTimer;  // on m_strand
-    std::deque<tcp::socket> m_waiting;  // accepted, not yet served; under m_mutex
+    std::deque<tcp::socket> m_waiting;      // accepted, not yet served; under m_mutex
 };
 
 }  // namespace tavik::phone

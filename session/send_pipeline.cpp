@@ -27,6 +27,7 @@ SendPipeline::~SendPipeline() {
 SendPipeline::Admission SendPipeline::submit(SendCommand command, Done done, SendSource source,
                                              std::size_t maxWaiting) {
     const bool onOwner = std::this_thread::get_id() == m_owner;
+    bool now = false;
     bool post = false;
     {
         std::lock_guard lock(m_mutex);
@@ -36,24 +37,22 @@ SendPipeline::Admission SendPipeline::submit(SendCommand command, Done done, Sen
         if (m_waiting.size() >= maxWaiting) {
             return Admission::kFull;
         }
-        const bool idle = onOwner && m_waiting.empty() && !m_sending && !m_timerArmed &&
-                          std::chrono::steady_clock::now() >= m_session.nextPacketDue();
-        if (!idle) {
+        now = onOwner && m_waiting.empty() && !m_sending && !m_timerArmed &&
+              std::chrono::steady_clock::now() >= m_session.nextPacketDue();
+        if (!now) {
             m_waiting.push_back({source, std::move(command), std::move(done)});
             post = !m_pumpPosted;
-            m_pumpPosted = true;
+            m_pumpPosted = m_pumpPosted || post;
         }
     }
-    if (post) {
+    if (now) {
+        begin({source, std::move(command), std::move(done)});
+    } else if (post) {
         m_loop.post([this, alive = std::weak_ptr<bool>(m_alive)] {
             if (alive.lock()) {
                 pump();
             }
         });
-    } else if (done) {
-        begin({source, std::move(command), std::move(done)});
-    } else {
-        begin({source, std::move(command), [](std::optional<SendResult>) {}});
     }
     return Admission::kAccepted;
 }

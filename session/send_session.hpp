@@ -60,8 +60,7 @@ struct SendCommand {
     static SendCommand selected(SystemId system, std::int32_t number, std::string text) {
         return {false, {}, system, number, std::move(text), {}};
     }
-    static SendCommand token(std::string systemToken, std::string text,
-                             TransmitterWait wait = {}) {
+    static SendCommand token(std::string systemToken, std::string text, TransmitterWait wait = {}) {
         return {true, std::move(systemToken), -1, -1, std::move(text), wait};
     }
 

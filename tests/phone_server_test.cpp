@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "access_token.hpp"
-#include "phone_server.hpp"
 #include "phone_hosting.hpp"
 #include "phone_messages.hpp"
+#include "phone_server.hpp"
 #include "pipeline_sends.hpp"
 #include "send_session.hpp"
 #include "support/fake_hid_backend.hpp"
-#include "support/http_client.hpp"
 #include "support/fake_view.hpp"
+#include "support/http_client.hpp"
 #include "support/owner_thread.hpp"
 #include "support/recording_log.hpp"
 
@@ -290,7 +290,7 @@ TEST(PhoneServer, SlowsDownWrongTokensFromOneAddress) {
 TEST(PhoneServer, LimitsSendsPerSecondAndWaiting) {
     {
         Served served;  // 5 a second
-            for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(served.send(sendBody("T3", "1" + std::to_string(i))).status, 200);
         }
         EXPECT_EQ(served.send(sendBody("T3", "19")).status, 429);
@@ -406,8 +406,8 @@ TEST(PhoneServer, StopsPromptlyUnderLoad) {
     std::vector<int> statuses(50, 0);
     for (std::size_t i = 0; i < statuses.size(); ++i) {
         clients.emplace_back([&, i] {
-            statuses[i] = test::postSend(port, kToken, sendBody("T3", std::to_string(1000 + i)))
-                              .status;
+            statuses[i] =
+                test::postSend(port, kToken, sendBody("T3", std::to_string(1000 + i))).status;
         });
     }
     std::this_thread::sleep_for(50ms);

@@ -24,7 +24,6 @@ class QComboBox;
 class QLineEdit;
 class QListWidget;
 
-
 namespace tavik::ui {
 
 class AboutMenu;

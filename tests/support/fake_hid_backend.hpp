@@ -23,9 +23,9 @@ class FakeHidBackend : public HidBackend {
         std::uint16_t productId = kTransmitterProductId;
         std::uint16_t versionNumber = 0x0100;
         std::string serialNumber;
-        std::string openError;       // non-empty: every open fails with this reason
-        int failOpenNumber = 0;      // the Nth open of this device fails (1-based); 0: none
-        int failWriteNumber = 0;     // the Nth write to this device fails (1-based); 0: none
+        std::string openError;    // non-empty: every open fails with this reason
+        int failOpenNumber = 0;   // the Nth open of this device fails (1-based); 0: none
+        int failWriteNumber = 0;  // the Nth write to this device fails (1-based); 0: none
         bool failEveryWrite = false;
         // How long each write takes, as a slow transmitter's would (the time recorded is its end).
         std::chrono::milliseconds writeDelay{0};

@@ -74,11 +74,10 @@ class DialogTest : public ::testing::Test {
     // Serves phones from the window; the loopback link's port and token.
     std::pair<int, std::string> servePhones() const {
         dialog->phoneRemoteAction()->trigger();
-        const QString links = dialog->phoneRemoteDialog()
-                                  ? dialog->phoneRemoteDialog()->findChild<QLabel*>(
-                                                                   QStringLiteral("links"))
-                                        ->text()
-                                  : QString();
+        const QString links =
+            dialog->phoneRemoteDialog()
+                ? dialog->phoneRemoteDialog()->findChild<QLabel*>(QStringLiteral("links"))->text()
+                : QString();
         const QUrl url(links.split(QLatin1Char('\n')).filter(QStringLiteral("127.0.0.1")).value(0));
         return {url.port(), url.fragment().mid(2).toStdString()};
     }
@@ -417,9 +416,8 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     EXPECT_GT(systems().size(), 500U) << "every system";
 
     std::atomic<int> status{0};
-    std::thread phone([&] {
-        status = test::postSend(port, token, R"({"system":"T3","command":"12"})").status;
-    });
+    std::thread phone(
+        [&] { status = test::postSend(port, token, R"({"system":"T3","command":"12"})").status; });
     while (status.load() == 0) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
