@@ -135,7 +135,9 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     if (!phones.urls().empty()) {
         out << phone::qrHalfBlocks(phone::qrMatrix(phones.urls().front()), terminal);
     }
-    out << "tavik-cli: serving; Ctrl+C stops" << std::endl;
+    // The links first, whole, then the program's own word on its stream.
+    out << std::flush;
+    err << "tavik-cli: serving; Ctrl+C stops" << std::endl;
 
     loop.run();
     phones.stop(session);

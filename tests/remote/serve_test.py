@@ -31,14 +31,17 @@ class Server:
                                         stderr=subprocess.PIPE, text=True)
         self.lines = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
+        # The word on stderr comes once the links and the code are out on stdout.
+        self.said = self.process.stderr.readline().rstrip('\n')
         self.head = []
         while True:
-            line = self.lines.get(timeout=10)
+            try:
+                line = self.lines.get(timeout=0.3)
+            except queue.Empty:
+                break
             if line is None:
                 break
             self.head.append(line)
-            if line == SERVING:
-                break
         self.urls = [l for l in self.head if l.startswith('http://')]
 
     def _read(self):
@@ -78,6 +81,7 @@ def decode_half_blocks(lines):
 # Every address, loopback last; the QR code holds the first link.
 server = Server('--listen', '0.0.0.0:0')
 check(server.urls and server.urls[-1].startswith('http://127.0.0.1:'), 'loopback comes last')
+check(server.said == SERVING and SERVING not in server.head, 'its own word on stderr, not stdout')
 qr = [l for l in server.head if l and l[0] in '█▀▄ ']
 check(decode_half_blocks(qr) == server.urls[0], 'the QR code reads as the first link')
 
