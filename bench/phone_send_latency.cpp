@@ -65,9 +65,8 @@ int main(int argc, char** argv) {
     options.token = token;
     options.hosts = tavik::phone::HostCheck({"127.0.0.1"});
     tavik::phone::PhoneServer server(sends, options);
-    std::string error;
-    if (!server.start(error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (const tavik::Result<void> started = server.start(); !started) {
+        std::fprintf(stderr, "%s\n", started.error().c_str());
         return 1;
     }
     std::vector<double> micros;

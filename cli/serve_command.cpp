@@ -122,9 +122,8 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
         {{kReadTimeoutMs, options.device, nullptr}, std::chrono::milliseconds(options.gapMs)});
     SendPipeline pipeline(session, loop);
     session.start();
-    std::string error;
-    if (!phones.start(session, pipeline, error)) {
-        err << "tavik-cli: " << error << '\n';
+    if (const Result<void> started = phones.start(session, pipeline); !started) {
+        err << "tavik-cli: " << started.error() << '\n';
         session.shutdown();
         return kExitBadInput;
     }

@@ -12,11 +12,10 @@ constexpr std::size_t kTokenDigits = 2 * kTokenBytes;
 
 }  // namespace
 
-TokenResult newAccessToken() {
+Result<std::string> newAccessToken() {
     std::array<unsigned char, kTokenBytes> bytes{};
-    std::string error;
-    if (!fillRandom(bytes.data(), bytes.size(), error)) {
-        return {{}, "cannot get random bytes: " + error};
+    if (const Result<void> filled = fillRandom(bytes.data(), bytes.size()); !filled) {
+        return Failure{"cannot get random bytes: " + filled.error()};
     }
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string token;
@@ -24,7 +23,7 @@ TokenResult newAccessToken() {
         token += kDigits[b >> 4];
         token += kDigits[b & 0x0F];
     }
-    return {token, {}};
+    return token;
 }
 
 bool isAccessToken(std::string_view text) {
@@ -33,14 +32,14 @@ bool isAccessToken(std::string_view text) {
            });
 }
 
-TokenResult tokenFromFileText(std::string_view text, const std::string& path) {
+Result<std::string> tokenFromFileText(std::string_view text, const std::string& path) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
         text.remove_suffix(1);
     }
     if (!isAccessToken(text)) {
-        return {{}, "token file " + path + " does not hold a token (32 hex digits)"};
+        return Failure{"token file " + path + " does not hold a token (32 hex digits)"};
     }
-    return {std::string(text), {}};
+    return std::string(text);
 }
 
 bool tokensEqual(std::string_view a, std::string_view b) {

@@ -31,76 +31,73 @@ std::string notAFile(const std::string& path, mode_t mode) {
 
 }  // namespace
 
-bool fillRandom(unsigned char* bytes, std::size_t size, std::string& error) {
+Result<void> fillRandom(unsigned char* bytes, std::size_t size) {
     std::size_t filled = 0;
     while (filled < size) {
         const ssize_t got = getrandom(bytes + filled, size - filled, 0);
         if (got < 0 && errno != EINTR) {
-            error = std::generic_category().message(errno);
-            return false;
+            return Failure{std::generic_category().message(errno)};
         }
         filled += got > 0 ? static_cast<std::size_t>(got) : 0;
     }
-    return true;
+    return {};
 }
 
-TokenResult loadOrCreateTokenFile(const std::string& path) {
+Result<std::string> loadOrCreateTokenFile(const std::string& path) {
     // Without blocking: opening a FIFO would wait for a writer, before serving and signals.
     const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENOENT) {
-        TokenResult created = newAccessToken();
-        if (created.token.empty()) {
+        Result<std::string> created = newAccessToken();
+        if (!created) {
             return created;
         }
         const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (out < 0) {
-            return {{}, failure(path, "create")};
+            return Failure{failure(path, "create")};
         }
-        const std::string line = created.token + '\n';
+        const std::string line = created.value() + '\n';
         const bool written =
             write(out, line.data(), line.size()) == static_cast<ssize_t>(line.size());
         if (close(out) != 0 || !written) {
-            TokenResult failed{{}, failure(path, "write")};
+            Failure failed{failure(path, "write")};
             unlink(path.c_str());
             return failed;
         }
         return created;
     }
     if (fd < 0) {
-        return {{}, failure(path, "open")};
+        return Failure{failure(path, "open")};
     }
     struct stat info {};
     if (fstat(fd, &info) != 0) {
-        TokenResult failed{{}, failure(path, "examine")};
+        Failure failed{failure(path, "examine")};
         close(fd);
         return failed;
     }
     if (!S_ISREG(info.st_mode)) {
         close(fd);
-        return {{}, notAFile(path, info.st_mode)};
+        return Failure{notAFile(path, info.st_mode)};
     }
     // Another user's file may hold their token, and changing its mode is theirs to decide.
     if (info.st_uid != geteuid()) {
         close(fd);
-        return {{},
-                "token file " + path +
-                    " belongs to another user; give a token file of your own (a new path is "
-                    "created for you)"};
+        return Failure{"token file " + path +
+                       " belongs to another user; give a token file of your own (a new path is "
+                       "created for you)"};
     }
     // Anyone who can read the file can send; anyone who can write it can choose the token.
     if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         close(fd);
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-        return {{},
-                "token file " + path + " is open to other users (mode " + mode +
-                    "); make it yours alone: chmod 600 " + path};
+        return Failure{"token file " + path + " is open to other users (mode " + mode +
+                       "); make it yours alone: chmod 600 " + path};
     }
     std::array<char, 128> buffer{};
     const ssize_t got = read(fd, buffer.data(), buffer.size());
     close(fd);
     if (got < 0) {
-        return {{}, failure(path, "read")};
+        return Failure{failure(path, "read")};
     }
     return tokenFromFileText(std::string_view(buffer.data(), static_cast<std::size_t>(got)), path);
 }

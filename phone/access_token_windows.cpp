@@ -112,22 +112,22 @@ bool ownedAlone(HANDLE file, PSID user) {
     return true;
 }
 
-TokenResult createTokenFile(const std::string& path, PSID user) {
-    TokenResult created = newAccessToken();
-    if (created.token.empty()) {
+Result<std::string> createTokenFile(const std::string& path, PSID user) {
+    Result<std::string> created = newAccessToken();
+    if (!created) {
         return created;
     }
     // Full access for the user alone, not inherited from the folder.
     LPWSTR userText = nullptr;
     if (!ConvertSidToStringSidW(user, &userText)) {
-        return {{}, failure(path, "create", GetLastError())};
+        return Failure{failure(path, "create", GetLastError())};
     }
     const std::wstring sddl = L"D:P(A;;FA;;;" + std::wstring(userText) + L")";
     LocalFree(userText);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
                                                               &descriptor, nullptr)) {
-        return {{}, failure(path, "create", GetLastError())};
+        return Failure{failure(path, "create", GetLastError())};
     }
     const std::unique_ptr<void, LocalFreer> kept(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
@@ -135,55 +135,55 @@ TokenResult createTokenFile(const std::string& path, PSID user) {
     const Handle file(CreateFileW(name.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
-        return {{}, failure(path, "create", GetLastError())};
+        return Failure{failure(path, "create", GetLastError())};
     }
-    const std::string line = created.token + "\r\n";
+    const std::string line = created.value() + "\r\n";
     DWORD written = 0;
     if (!WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
         written != line.size()) {
         const DWORD error = GetLastError();
         CloseHandle(file.get());
         DeleteFileW(name.c_str());
-        return {{}, failure(path, "write", error)};
+        return Failure{failure(path, "write", error)};
     }
     return created;
 }
 
 }  // namespace
 
-bool fillRandom(unsigned char* bytes, std::size_t size, std::string& error) {
+Result<void> fillRandom(unsigned char* bytes, std::size_t size) {
     // The system's cryptographic generator, as rand_s uses it.
     if (!RtlGenRandom(bytes, static_cast<ULONG>(size))) {
-        error = systemMessage(GetLastError());
-        return false;
+        return Failure{systemMessage(GetLastError())};
     }
-    return true;
+    return {};
 }
 
-TokenResult loadOrCreateTokenFile(const std::string& path) {
+Result<std::string> loadOrCreateTokenFile(const std::string& path) {
     std::array<unsigned char, 256> userStorage{};
     PSID user = currentUser(userStorage);
     if (user == nullptr) {
-        return {{}, failure(path, "check", GetLastError())};
+        return Failure{failure(path, "check", GetLastError())};
     }
     const std::wstring name = wide(path);
     const Handle file(CreateFileW(name.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND ? createTokenFile(path, user)
-                                             : TokenResult{{}, failure(path, "open", error)};
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return createTokenFile(path, user);
+        }
+        return Failure{failure(path, "open", error)};
     }
     // Anyone who can read the file can send; anyone who can write it can choose the token.
     if (!ownedAlone(file.get(), user)) {
-        return {{},
-                "token file " + path +
-                    " is open to other users; make it yours alone (its security settings)"};
+        return Failure{"token file " + path +
+                       " is open to other users; make it yours alone (its security settings)"};
     }
     std::array<char, 128> buffer{};
     DWORD got = 0;
     if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-        return {{}, failure(path, "read", GetLastError())};
+        return Failure{failure(path, "read", GetLastError())};
     }
     return tokenFromFileText(std::string_view(buffer.data(), got), path);
 }

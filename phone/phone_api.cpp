@@ -69,7 +69,8 @@ SendRequest parseSendRequest(std::string_view text, const std::optional<SystemSe
 
 SendAnswer answerOf(const SendResult& result) {
     if (result.badInput()) {
-        return {{}, std::string(refusalMessage(result.status))};
+        return {{},
+                result.lines.empty() ? std::string(messages::kBadRequest) : result.lines.front()};
     }
     const json answer = {{"lines", result.lines}, {"delivered", result.delivered()}};
     return {answer.dump(-1, ' ', false, json::error_handler_t::replace), {}};

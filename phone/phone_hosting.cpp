@@ -16,10 +16,10 @@ void PhoneHosting::open() {
         PhoneService::Options options;
         options.anyPortWhenTaken = true;
         auto phones = std::make_unique<PhoneService>(options);
-        std::string error;
         // A phone's send runs on the window's thread, in its turn with the window's own.
-        if (!phones->start(m_session, m_pipeline, error)) {
-            m_session.appendLog(std::string(messages::kCannotServe) + "(" + error + ")。");
+        if (const Result<void> started = phones->start(m_session, m_pipeline); !started) {
+            m_session.appendLog(std::string(messages::kCannotServe) + "(" + started.error() +
+                                ")。");
             return;
         }
         m_phones = std::move(phones);

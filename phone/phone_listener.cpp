@@ -49,7 +49,7 @@ Listener::~Listener() {
     m_closed = true;    // the timer goes before the context whose handlers end connections
 }
 
-bool Listener::start(std::string& error) {
+Result<void> Listener::start() {
     boost::system::error_code failure;
     const auto address = asio::ip::make_address_v4(m_options.address, failure);
     if (!failure) {
@@ -66,16 +66,16 @@ bool Listener::start(std::string& error) {
         m_acceptor.listen(asio::socket_base::max_listen_connections, failure);
     }
     if (failure) {
-        error = listenError(m_options, failure);
+        Failure refused{listenError(m_options, failure)};
         m_acceptor.close(failure);
-        return false;
+        return refused;
     }
     m_port = m_acceptor.local_endpoint().port();
     asio::post(m_strand, [this] { accept(); });
     for (std::size_t i = 0; i < kThreads; ++i) {
         m_threads.emplace_back([this] { m_io.run(); });
     }
-    return true;
+    return {};
 }
 
 void Listener::stop() {

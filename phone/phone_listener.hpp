@@ -29,7 +29,7 @@ class Listener {
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
 
-    bool start(std::string& error);
+    Result<void> start();
     void stop();
     int port() const { return m_port; }
     void fixSystem(std::optional<SystemSelection> system);

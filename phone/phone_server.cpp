@@ -15,8 +15,8 @@ PhoneServer::PhoneServer(PhoneSends& sends, ServerOptions options)
 
 PhoneServer::~PhoneServer() = default;
 
-bool PhoneServer::start(std::string& error) {
-    return m_impl->start(error);
+Result<void> PhoneServer::start() {
+    return m_impl->start();
 }
 
 int PhoneServer::port() const {

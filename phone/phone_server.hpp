@@ -10,6 +10,7 @@
 
 #include "access_rules.hpp"
 #include "command_line.hpp"
+#include "result.hpp"
 #include "send_session.hpp"
 
 namespace tavik::phone {
@@ -56,9 +57,9 @@ class PhoneServer {
     PhoneServer(const PhoneServer&) = delete;
     PhoneServer& operator=(const PhoneServer&) = delete;
 
-    // Binds (no other server may share the port) and starts serving on threads of its own;
-    // false with `error` ("cannot listen on ADDR:PORT: why") when the address cannot be used.
-    bool start(std::string& error);
+    // Binds (no other server may share the port) and starts serving on threads of its own; the
+    // failure says "cannot listen on ADDR:PORT: why" when the address cannot be used.
+    Result<void> start();
     // The port bound, once started.
     int port() const;
     // Stops accepting, gives the connections in progress a moment to write their answers, and

@@ -31,22 +31,21 @@ PhoneService::~PhoneService() {
     }
 }
 
-bool PhoneService::start(SendSession& session, SendPipeline& pipeline, std::string& error) {
-    const TokenResult token =
+Result<void> PhoneService::start(SendSession& session, SendPipeline& pipeline) {
+    const Result<std::string> token =
         m_options.tokenFile.empty() ? newAccessToken() : loadOrCreateTokenFile(m_options.tokenFile);
-    if (token.token.empty()) {
-        error = token.error;
-        return false;
+    if (!token) {
+        return Failure{token.error()};
     }
     auto sends = std::make_unique<PipelineSends>(pipeline);
-    auto server = serverFor(*sends, m_options, token.token, m_options.port);
-    bool started = server->start(error);
+    auto server = serverFor(*sends, m_options, token.value(), m_options.port);
+    Result<void> started = server->start();
     if (!started && m_options.anyPortWhenTaken && m_options.port != 0) {
-        server = serverFor(*sends, m_options, token.token, 0);
-        started = server->start(error);
+        server = serverFor(*sends, m_options, token.value(), 0);
+        started = server->start();
     }
     if (!started) {
-        return false;
+        return started;
     }
     m_sends = std::move(sends);
     m_server = std::move(server);
@@ -55,10 +54,10 @@ bool PhoneService::start(SendSession& session, SendPipeline& pipeline, std::stri
                                                    : std::vector<std::string>{m_options.address};
     for (const std::string& address : addresses) {
         m_urls.push_back("http://" + address + ":" + std::to_string(m_server->port()) +
-                         "/#k=" + token.token);
+                         "/#k=" + token.value());
     }
     session.setGap(m_options.gap);
-    return true;
+    return {};
 }
 
 void PhoneService::stop(SendSession& session) {

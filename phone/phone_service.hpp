@@ -41,9 +41,8 @@ class PhoneService {
     PhoneService& operator=(const PhoneService&) = delete;
 
     // Owner: makes or reads the token, listens, and sets the session's gap; phones' sends go
-    // into `pipeline`. False with `error` ("cannot listen on ...", or why the token failed) when
-    // it cannot.
-    bool start(SendSession& session, SendPipeline& pipeline, std::string& error);
+    // into `pipeline`. A failure says why ("cannot listen on ...", or why the token failed).
+    Result<void> start(SendSession& session, SendPipeline& pipeline);
     // Owner: answers the phones' sends still waiting (not sent), stops listening once their
     // answers are out, and restores the gap.
     void stop(SendSession& session);

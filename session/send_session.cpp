@@ -53,19 +53,6 @@ DeviceLink::Options withLostFlag(DeviceLink::Options options, std::atomic<bool>&
 
 }  // namespace
 
-std::string_view refusalMessage(SendStatus status) {
-    switch (status) {
-        case SendStatus::kUnknownSystem:
-            return refusalMessage(EncodeStatus::kUnknownSystem);
-        case SendStatus::kUnknownNumber:
-            return refusalMessage(EncodeStatus::kUnknownNumber);
-        case SendStatus::kNotEncoded:
-            return refusalMessage(EncodeStatus::kNotEncoded);
-        default:
-            return {};
-    }
-}
-
 void SendSession::RecordingLog::appendLog(std::string_view line) {
     // Only the owner's thread sets m_recording, so only it may look at it.
     if (std::this_thread::get_id() == m_owner && m_recording != nullptr) {
@@ -104,7 +91,7 @@ SendSession::Step SendSession::beginSend(const SendCommand& command) {
         encoded = m_encoder.encode(system, number, command.text);
     }
     if (encoded.status != EncodeStatus::kEncoded) {
-        return refuse(refusalStatus(encoded.status));
+        return refuse(encoded.status);
     }
     Active& active = m_active.emplace();
     active.system = system;
@@ -123,8 +110,8 @@ SendSession::Step SendSession::continueSend() {
     return advance();
 }
 
-SendSession::Step SendSession::refuse(SendStatus status) {
-    SendResult result{status, -1, {}};
+SendSession::Step SendSession::refuse(EncodeStatus status) {
+    SendResult result{refusalStatus(status), -1, {}};
     m_log.record(&result.lines);
     appendLog(refusalMessage(status));
     m_log.record(nullptr);

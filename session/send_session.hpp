@@ -35,8 +35,9 @@ enum class SendStatus {
 // What one command came to.
 struct SendResult {
     SendStatus status = SendStatus::kNotEncoded;
-    std::int32_t count = -1;         // the packet's element count once encoded, else -1
-    std::vector<std::string> lines;  // what the send logged, in order
+    std::int32_t count = -1;  // the packet's element count once encoded, else -1
+    // What the send logged, in order; for a refused command, the one line that says why.
+    std::vector<std::string> lines;
 
     bool encoded() const { return count > 0; }
     bool badInput() const {
@@ -71,9 +72,6 @@ struct SendCommand {
     std::string text;
     TransmitterWait wait;
 };
-
-// The log line that tells why a command was refused before anything was sent; empty otherwise.
-std::string_view refusalMessage(SendStatus status);
 
 // The program's one send session, beneath every front end: the encoder with its packet and
 // lasting state, the link, the time of the last packet and a lost connection's remains. Every
@@ -176,7 +174,7 @@ class SendSession {
     };
 
     SendResult sendNow(const SendCommand& command);
-    Step refuse(SendStatus status);
+    Step refuse(EncodeStatus status);
     Step advance();
     Step finish();
     bool waitEnds(const Active& active) const;

@@ -41,8 +41,8 @@ class Served {
                     std::chrono::milliseconds gap = 0ms)
         : m_plugged(backend), owner(backend, log, gap), sends(owner.pipeline(), limits) {
         server = std::make_unique<PhoneServer>(sends, std::move(options));
-        std::string error;
-        EXPECT_TRUE(server->start(error)) << error;
+        const Result<void> started = server->start();
+        EXPECT_TRUE(started) << started.error();
     }
     ~Served() {
         stopSends();
@@ -269,10 +269,10 @@ TEST(PhoneServer, RefusesAPortAnotherServerHolds) {
     ServerOptions options = Served::defaults();
     options.port = first.server->port();
     PhoneServer second(first.sends, options);
-    std::string error;
-    EXPECT_FALSE(second.start(error));
-    EXPECT_EQ(error, "cannot listen on 127.0.0.1:" + std::to_string(options.port) +
-                         ": Address already in use");
+    const Result<void> started = second.start();
+    EXPECT_FALSE(started);
+    EXPECT_EQ(started.error(), "cannot listen on 127.0.0.1:" + std::to_string(options.port) +
+                                   ": Address already in use");
 }
 
 TEST(PhoneServer, SlowsDownWrongTokensFromOneAddress) {
@@ -322,11 +322,12 @@ TEST(PhoneServer, LimitsSendsPerSecondAndWaiting) {
 TEST(AccessToken, FileKeepsOneTokenForItsOwner) {
     const std::string path = testing::TempDir() + "tavik-kept-token";
     std::remove(path.c_str());
-    const TokenResult created = loadOrCreateTokenFile(path);
-    ASSERT_TRUE(isAccessToken(created.token)) << created.error;
-    const TokenResult read = loadOrCreateTokenFile(path);
-    EXPECT_EQ(read.token, created.token) << read.error;
-    EXPECT_NE(newAccessToken().token, created.token);
+    const Result<std::string> created = loadOrCreateTokenFile(path);
+    ASSERT_TRUE(created && isAccessToken(created.value())) << created.error();
+    const Result<std::string> read = loadOrCreateTokenFile(path);
+    ASSERT_TRUE(read) << read.error();
+    EXPECT_EQ(read.value(), created.value());
+    EXPECT_NE(newAccessToken().value(), created.value());
     std::remove(path.c_str());
 }
 

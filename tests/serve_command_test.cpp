@@ -46,8 +46,8 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
         options.address = "127.0.0.1";
         options.port = 0;
         PhoneServer probe(unused, options);
-        std::string error;
-        ASSERT_TRUE(probe.start(error)) << error;
+        const Result<void> started = probe.start();
+        ASSERT_TRUE(started) << started.error();
         port = probe.port();
     }
     FakeHidBackend backend;
@@ -79,9 +79,8 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
     const std::string printed = out.str();
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/#k=" + kToken + "\n";
     EXPECT_EQ(printed.rfind(url, 0), 0U) << printed;
-    EXPECT_NE(
-        printed.find("\nデバイスが見付かりました(Rev.0100)。\ntavik T3 12\n"),
-        std::string::npos)
+    EXPECT_NE(printed.find("\nデバイスが見付かりました(Rev.0100)。\ntavik T3 12\n"),
+              std::string::npos)
         << printed;
     EXPECT_EQ(printed.find(kToken, url.size()), std::string::npos) << "the token only in the link";
     EXPECT_EQ(backend.writes(kDevice).size(), 1U);
@@ -123,17 +122,18 @@ TEST(AccessToken, RefusesWhatIsNoPrivateFileOfOurs) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
         const auto began = std::chrono::steady_clock::now();
-        const TokenResult result = loadOrCreateTokenFile(row.path);
+        const Result<std::string> result = loadOrCreateTokenFile(row.path);
         EXPECT_LT(std::chrono::steady_clock::now() - began, 1s);
         if (*row.says == '\0') {
-            EXPECT_EQ(result.token, kToken) << result.error;
+            ASSERT_TRUE(result) << result.error();
+            EXPECT_EQ(result.value(), kToken);
             continue;
         }
-        EXPECT_TRUE(result.token.empty());
-        EXPECT_NE(result.error.find(row.says), std::string::npos) << result.error;
+        EXPECT_FALSE(result);
+        EXPECT_NE(result.error().find(row.says), std::string::npos) << result.error();
         EXPECT_EQ(std::string(row.says).find("chmod") != std::string::npos,
-                  result.error.find("chmod") != std::string::npos)
-            << "advice to change the mode only where that is the fault: " << result.error;
+                  result.error().find("chmod") != std::string::npos)
+            << "advice to change the mode only where that is the fault: " << result.error();
     }
     std::filesystem::remove_all(dir);
 }
