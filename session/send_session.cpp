@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command_line.hpp"
+#include "full_width.hpp"
 
 namespace tavik {
 namespace {
@@ -55,8 +56,9 @@ void SendSession::start() {
     m_link.initialise();
 }
 
-SendResult SendSession::send(SystemId system, std::int32_t number, std::string_view text,
+SendResult SendSession::send(SystemId system, std::int32_t number, std::string_view typed,
                              const TransmitterWait& wait) {
+    const std::string text = asciiFromFullWidth(typed);  // "１２" is sent and logged as "12"
     const Encoding encoded = m_encoder.encode(system, number, text);
     if (encoded.status != EncodeStatus::kEncoded) {
         return refuse(refusalStatus(encoded.status));
@@ -64,8 +66,9 @@ SendResult SendSession::send(SystemId system, std::int32_t number, std::string_v
     return transmitEncoded(system, number, text, encoded.count, wait);
 }
 
-SendResult SendSession::send(std::string_view systemToken, std::string_view text,
+SendResult SendSession::send(std::string_view systemToken, std::string_view typed,
                              const TransmitterWait& wait) {
+    const std::string text = asciiFromFullWidth(typed);
     const SystemSelection selection = resolveSystemToken(systemToken);
     const Encoding encoded = m_encoder.encode(systemToken, text);
     if (encoded.status != EncodeStatus::kEncoded) {

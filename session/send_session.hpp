@@ -77,7 +77,8 @@ class SendSession {
     // Encodes and, when that succeeded, transmits; logs the outcome and, after a transmission
     // attempt, the command line that repeats the send ("tavik T3 12"). A system of -1 means that
     // none is selected. A packet none of whose reports was written is sent again once the
-    // transmitter is back, within `wait`; one cut between its reports is not.
+    // transmitter is back, within `wait`; one cut between its reports is not. Full-width
+    // letters and digits ("１２") are sent and logged as their ASCII ones.
     SendResult send(SystemId system, std::int32_t number, std::string_view text,
                     const TransmitterWait& wait = {});
     // The same for a system token ("T3": letter, then an optional number written as listed).
