@@ -8,6 +8,8 @@
 
 #include "cli_app.hpp"
 #include "command_line.hpp"
+#include "device_choice.hpp"
+#include "option_checks.hpp"
 #include "phone_service.hpp"
 #include "qr_code.hpp"
 #include "send_session.hpp"
@@ -76,6 +78,7 @@ CLI::App* addServeCommand(CLI::App& app, ServeOptions& options) {
     serve->add_option("--device", options.device,
                       "Use this transmitter (node, node name or serial number; see 'devices')");
     serve->add_option("--gap", options.gapMs, "Milliseconds between packets (default 300)")
+        ->check(wholeNumber())
         ->check(CLI::Range(0, 60000));
     serve->add_option("--token-file", options.tokenFile,
                       "Keep the access token in this file (created with mode 0600)");
@@ -117,6 +120,7 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     SendSession session(backend, log,
                         {{100, options.device, [&phones] { phones.connectionLost(); }},
                          std::chrono::milliseconds(options.gapMs)});
+    warnIfNoTransmitterMatches(backend, options.device, err);
     session.start();
     std::string error;
     if (!phones.start(session, error)) {

@@ -83,5 +83,31 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
     std::remove(tokenFile.c_str());
 }
 
+// A --device that names none of the transmitters present is told at the start, before any
+// guest's send could only say that none was found (here the port is taken, so serving ends).
+TEST(ServeCommand, WarnsAtStartOfAnUnmatchedDevice) {
+    SendQueue unused;
+    ServerOptions options;
+    options.address = "127.0.0.1";
+    options.port = 0;
+    PhoneServer holder(unused, options);
+    std::string error;
+    ASSERT_TRUE(holder.start(error)) << error;
+    FakeHidBackend backend;
+    backend.plug({kDevice});
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    cli::runCli({"tavik-cli", "serve", "--device", "nosuch", "--listen",
+                 "127.0.0.1:" + std::to_string(holder.port())},
+                in, out, err, &backend);
+    EXPECT_EQ(err.str().rfind("tavik-cli: no transmitter matches --device nosuch; found: " +
+                                  std::string(kDevice) + "\n",
+                              0),
+              0U)
+        << err.str();
+    unused.close();
+}
+
 }  // namespace
 }  // namespace tavik::phone

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+#include "refusal_hint.hpp"
+
+#include <algorithm>
+
+#include "batch_input.hpp"
+#include "catalogue.hpp"
+#include "command_line.hpp"
+#include "full_width.hpp"
+
+namespace tavik::cli {
+namespace {
+
+bool isControl(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < 0x20 || b == 0x7F;
+}
+
+bool isPrintableAscii(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b > 0x20 && b < 0x7F;
+}
+
+std::string numbersTaken(const MakerEntry& system) {
+    const std::string letter(1, system.letter);
+    if (!system.hasNumbers()) {
+        return letter + " takes no number";
+    }
+    if (system.numberMin == system.numberMax) {
+        return letter + " takes " + std::to_string(system.numberMin) + " only";
+    }
+    return letter + " takes " + std::to_string(system.numberMin) + " to " +
+           std::to_string(system.numberMax);
+}
+
+}  // namespace
+
+std::string refusalHint(EncodeStatus status, std::string_view systemToken,
+                        std::string_view command) {
+    const std::string token = asciiFromFullWidth(systemToken);
+    switch (status) {
+        case EncodeStatus::kUnknownSystem:
+            if (!token.empty() && isPrintableAscii(token.front())) {
+                return std::string("no system has the letter ") + token.front() +
+                       " (see 'tavik-cli list')";
+            }
+            return "a system is a letter, then its number (see 'tavik-cli list')";
+        case EncodeStatus::kUnknownNumber:
+            return numbersTaken(catalogueEntry(resolveSystemToken(token).systemId));
+        case EncodeStatus::kNotEncoded:
+        case EncodeStatus::kEncoded:
+            break;
+    }
+    if (std::any_of(command.begin(), command.end(), isControl)) {
+        return "the command holds a control byte";
+    }
+    const char letter = catalogueEntry(resolveSystemToken(token).systemId).letter;
+    return std::string("not a song number or function that ") + letter +
+           " has (see 'tavik-cli --help')";
+}
+
+std::string refusalHint(SendStatus status, std::string_view systemToken, std::string_view command) {
+    switch (status) {
+        case SendStatus::kUnknownSystem:
+            return refusalHint(EncodeStatus::kUnknownSystem, systemToken, command);
+        case SendStatus::kUnknownNumber:
+            return refusalHint(EncodeStatus::kUnknownNumber, systemToken, command);
+        case SendStatus::kNotEncoded:
+            return refusalHint(EncodeStatus::kNotEncoded, systemToken, command);
+        default:
+            return {};
+    }
+}
+
+std::string tooLongHint() {
+    return "the line is longer than " + std::to_string(kMaxBatchLine) + " bytes";
+}
+
+}  // namespace tavik::cli
