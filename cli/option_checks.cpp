@@ -6,7 +6,7 @@
 namespace tavik::cli {
 
 CLI::Validator wholeNumber() {
-    return CLI::Validator(
+    return {
         [](const std::string& input) {
             // A sign is left to the range check.
             const std::size_t start = input.rfind('+', 0) == 0 || input.rfind('-', 0) == 0 ? 1 : 0;
@@ -14,7 +14,7 @@ CLI::Validator wholeNumber() {
                                input.find_first_not_of("0123456789", start) == std::string::npos;
             return whole ? std::string() : input + " is not a whole number";
         },
-        "");
+        ""};
 }
 
 }  // namespace tavik::cli
