@@ -2,6 +2,7 @@
 #include "refusal_hint.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include "batch_input.hpp"
 #include "catalogue.hpp"
@@ -33,6 +34,20 @@ std::string numbersTaken(const MakerEntry& system) {
            std::to_string(system.numberMax);
 }
 
+constexpr std::array<std::string_view, 6> kFunctionNames = {"SE", "KU", "KD", "SP", "ST", "CL"};
+
+// The function names the system has, as the encoder takes them.
+std::string functionsOf(const SystemSelection& system) {
+    CommandEncoder trial;  // its own: trying SE must not change a session's lasting state
+    std::string names;
+    for (std::string_view name : kFunctionNames) {
+        if (trial.encode(system.systemId, system.number, name).status == EncodeStatus::kEncoded) {
+            names += (names.empty() ? "" : " ") + std::string(name);
+        }
+    }
+    return names;
+}
+
 }  // namespace
 
 std::string refusalHint(EncodeStatus status, std::string_view systemToken,
@@ -54,9 +69,26 @@ std::string refusalHint(EncodeStatus status, std::string_view systemToken,
     if (std::any_of(command.begin(), command.end(), isControl)) {
         return "the command holds a control byte";
     }
-    const char letter = catalogueEntry(resolveSystemToken(token).systemId).letter;
-    return std::string("not a song number or function that ") + letter +
-           " has (see 'tavik-cli --help')";
+    const SystemSelection system = resolveSystemToken(token);
+    const std::string letter(1, catalogueEntry(system.systemId).letter);
+    const std::string text = asciiFromFullWidth(command);
+    if (text.empty()) {
+        return "the command is missing: a song number or a function name";
+    }
+    if (text.front() >= '0' && text.front() <= '9') {
+        return letter + " has no key for a character of this song number, or it is too long for " +
+               "one packet";
+    }
+    std::string name = text;
+    std::transform(name.begin(), name.end(), name.begin(), [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    });
+    const std::string functions = functionsOf(system);
+    if (std::find(kFunctionNames.begin(), kFunctionNames.end(), name) != kFunctionNames.end()) {
+        return letter + " has no " + name + "; it has " + functions;
+    }
+    return "neither a song number nor a function name (" + letter + " has " + functions +
+           "; see 'tavik-cli --help')";
 }
 
 std::string refusalHint(SendStatus status, std::string_view systemToken, std::string_view command) {

@@ -74,7 +74,7 @@ TEST(CliEncode, SingleCommand) {
          2,
          "",
          "error 曲番号が間違っているか、非対応の機能キーです。\n"
-         "tavik-cli: not a song number or function that G has (see 'tavik-cli --help')\n"},
+         "tavik-cli: G has no SE; it has KU KD SP ST\n"},
         {{"encode", "J"}, 2, "", "tavik-cli: COMMAND is required (see 'tavik-cli --help')\n"},
     };
     for (const auto& c : cases) {
@@ -110,8 +110,7 @@ TEST(CliEncode, BatchKeepsOrderAndSkipsBlankLines) {
               "packet 80 43 81 16 1F\nreport 00 43 81 16 1F 00 00 00 00\n");
     EXPECT_EQ(r.err,
               "tavik-cli: line 8: no system has the letter Q (see 'tavik-cli list')\n"
-              "tavik-cli: line 9: not a song number or function that J has (see 'tavik-cli "
-              "--help')\n");
+              "tavik-cli: line 9: the command is missing: a song number or a function name\n");
 }
 
 // The lines come from standard input, "-" or a file named after --batch.

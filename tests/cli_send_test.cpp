@@ -70,7 +70,13 @@ TEST(CliSend, BadInputSendsNothing) {
                  {"T9", "12", "メーカー選択が間違っています。", "T takes 1 to 8"},
                  {"A5", "12", "メーカー選択が間違っています。", "A takes 0 to 4"},
                  {"G", "SE", "曲番号が間違っているか、非対応の機能キーです。",
-                  "not a song number or function that G has (see 'tavik-cli --help')"}};
+                  "G has no SE; it has KU KD SP ST"},
+                 {"D", "12X", "曲番号が間違っているか、非対応の機能キーです。",
+                  "D has no key for a character of this song number, or it is too long for one "
+                  "packet"},
+                 {"J", "ＫＸ", "曲番号が間違っているか、非対応の機能キーです。",
+                  "neither a song number nor a function name (J has SE KU KD SP ST CL; see "
+                  "'tavik-cli --help')"}};
     for (const auto& c : cases) {
         FakeHidBackend backend;
         backend.plug({.path = "t"});
