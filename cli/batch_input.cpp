@@ -65,7 +65,8 @@ std::optional<BatchLine> BatchReader::next() {
             return BatchLine{{}, {}, true};
         }
         const auto tokens = splitTokens(*line);
-        if (tokens.empty()) {
+        // A comment is a whole line; a '#' after a command is a further token, ignored as any.
+        if (tokens.empty() || tokens.front().front() == '#') {
             continue;
         }
         BatchLine result{std::string(tokens[0]), {}};

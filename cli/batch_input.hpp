@@ -20,12 +20,13 @@ struct BatchLine {
 inline constexpr std::size_t kMaxBatchLine = 4096;
 
 // Reads the lines of a batch: a UTF-8 byte-order mark at the very start is skipped, the line end
-// is LF or CR LF, lines without a token are skipped, tokens after the second are ignored.
+// is LF or CR LF, lines without a token and comment lines (the first token starts with '#') are
+// skipped, tokens after the second are ignored.
 class BatchReader {
   public:
     explicit BatchReader(std::istream& in) : m_in(in) {}
 
-    // The next line that holds a token; nullopt at the end of the input or on a read error.
+    // The next line that holds a command; nullopt at the end of the input or on a read error.
     std::optional<BatchLine> next();
 
     // The reason reading stopped early ("Is a directory"), or empty when the input just ended.

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "code_packet.hpp"
+#include "stream_errors.hpp"
 
 namespace tavik::cli {
 
@@ -19,6 +20,8 @@ int encodeSingle(std::string_view system, std::string_view command, std::ostream
 // `tavik-cli encode --batch`: one block or "error ..." line per input line with a token; 0 when
 // every such line encoded, else 2 (also after a read or write error, said on `err`). The ALISA3
 // confirm code carries over from line to line.
-int encodeBatch(std::istream& in, std::ostream& out, std::ostream& err);
+// `source` names `in` in a read error.
+int encodeBatch(std::istream& in, std::ostream& out, std::ostream& err,
+                std::string_view source = kStandardInput);
 
 }  // namespace tavik::cli

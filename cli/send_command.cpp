@@ -9,7 +9,9 @@
 
 #include "batch_input.hpp"
 #include "cli_app.hpp"
+#include "device_choice.hpp"
 #include "messages.hpp"
+#include "refusal_hint.hpp"
 #include "send_pipeline.hpp"
 #include "send_session.hpp"
 #include "stop_signals.hpp"
@@ -32,6 +34,7 @@ class CliSends {
           m_session(backend, m_log,
                     {{options.readTimeoutMs, options.device, nullptr}, options.gap}),
           m_pipeline(m_session, m_loop) {
+        warnIfNoTransmitterMatches(backend, options.device, err);
         m_session.start();
         if (options.trace) {
             m_session.link().setTrace([&err](const std::string& line) {
@@ -43,12 +46,16 @@ class CliSends {
     CliSends(const CliSends&) = delete;
     CliSends& operator=(const CliSends&) = delete;
 
-    // False when the line found no transmitter within a wait, so that a stream stops there.
-    bool send(const BatchLine& line) {
+    struct Outcome {
+        bool found = true;    // false when no transmitter came within a wait: a stream stops there
+        std::string refusal;  // why nothing was sent, for standard error; empty when sent
+    };
+
+    Outcome send(const BatchLine& line) {
         if (line.tooLong) {
             m_log.appendLog(messages::kEncodingFailed);
             m_badInput = true;
-            return true;
+            return {true, tooLongHint()};
         }
         const SendResult result = sendAndWait(line);
         m_badInput = m_badInput || result.badInput();
@@ -59,7 +66,8 @@ class CliSends {
             m_err << "tavik-cli: a transmitter is present but cannot be opened; "
                      "'tavik-cli devices' tells why\n";
         }
-        return result.status != SendStatus::kNotFound || m_wait.limit.count() == 0;
+        return {result.status != SendStatus::kNotFound || m_wait.limit.count() == 0,
+                refusalHint(result.status, line.system, line.command)};
     }
 
     void fail() { m_badInput = true; }
@@ -102,14 +110,18 @@ class CliSends {
 int sendSingle(HidBackend& backend, const SendOptions& options, std::string_view system,
                std::string_view command, std::ostream& out, std::ostream& err) {
     CliSends sends(backend, options, out, err);
-    if (!sends.send({std::string(system), std::string(command)})) {
+    const auto sent = sends.send({std::string(system), std::string(command)});
+    if (!sent.refusal.empty()) {
+        err << "tavik-cli: " << sent.refusal << '\n';
+    }
+    if (!sent.found) {
         err << "tavik-cli: no transmitter for " << options.wait.count() << " s\n";
     }
     return sends.exitCode();
 }
 
 int sendBatch(HidBackend& backend, const SendOptions& options, std::istream& in, std::ostream& out,
-              std::ostream& err) {
+              std::ostream& err, std::string_view source) {
     // Reading must not flush `out` while the reader thread may be writing a log line to it.
     std::ostream* const tied = in.tie(nullptr);
     std::atomic<bool> interrupted{false};
@@ -139,7 +151,11 @@ int sendBatch(HidBackend& backend, const SendOptions& options, std::istream& in,
                 break;
             }
             nextLine = reader.lineNumber();
-            const bool found = sends.send(*line);
+            const auto sent = sends.send(*line);
+            const bool found = sent.found;
+            if (!sent.refusal.empty()) {
+                err << "tavik-cli: line " << reader.lineNumber() << ": " << sent.refusal << '\n';
+            }
             if (!out) {
                 sends.fail();
                 break;
@@ -161,7 +177,7 @@ int sendBatch(HidBackend& backend, const SendOptions& options, std::istream& in,
             err << "tavik-cli: interrupted" << stoppedBefore();
             code = kExitInterrupted;
         } else if (!reader.readError().empty()) {
-            reportReadError(err, reader.readError());
+            reportReadError(err, source, reader.readError());
             sends.fail();
         }
         if (code == kExitOk) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "send_session.hpp"
+#include "stream_errors.hpp"
 
 namespace tavik {
 class HidBackend;
@@ -36,8 +37,8 @@ int sendSingle(HidBackend& backend, const SendOptions& options, std::string_view
 // packets. A line that finds no transmitter waits for one up to `options.wait`; when that runs
 // out, or on SIGINT, the batch stops and names the line to resume at. 2 when any line had bad
 // input or a stream failed, else 1 when any packet did not reach the transmitter or the wait ran
-// out, 130 when interrupted, else 0.
+// out, 130 when interrupted, else 0. `source` names `in` in a read error.
 int sendBatch(HidBackend& backend, const SendOptions& options, std::istream& in, std::ostream& out,
-              std::ostream& err);
+              std::ostream& err, std::string_view source = kStandardInput);
 
 }  // namespace tavik::cli

@@ -8,6 +8,8 @@
 
 #include "cli_app.hpp"
 #include "command_line.hpp"
+#include "device_choice.hpp"
+#include "option_checks.hpp"
 #include "phone_service.hpp"
 #include "qr_code.hpp"
 #include "send_pipeline.hpp"
@@ -78,6 +80,7 @@ CLI::App* addServeCommand(CLI::App& app, ServeOptions& options) {
     serve->add_option("--device", options.device,
                       "Use this transmitter (node, node name or serial number; see 'devices')");
     serve->add_option("--gap", options.gapMs, "Milliseconds between packets (default 300)")
+        ->check(wholeNumber())
         ->check(CLI::Range(0, 60000));
     serve->add_option("--token-file", options.tokenFile,
                       "Keep the access token in this file (created with mode 0600)");
@@ -121,6 +124,7 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
         backend, log,
         {{kReadTimeoutMs, options.device, nullptr}, std::chrono::milliseconds(options.gapMs)});
     SendPipeline pipeline(session, loop);
+    warnIfNoTransmitterMatches(backend, options.device, err);
     session.start();
     if (const Result<void> started = phones.start(session, pipeline); !started) {
         err << "tavik-cli: " << started.error() << '\n';

@@ -21,8 +21,8 @@ bool outputWritten(std::ostream& out, std::ostream& err) {
     return false;
 }
 
-void reportReadError(std::ostream& err, const std::string& reason) {
-    err << "tavik-cli: cannot read standard input: " << reason << '\n';
+void reportReadError(std::ostream& err, std::string_view source, const std::string& reason) {
+    err << "tavik-cli: cannot read " << source << ": " << reason << '\n';
 }
 
 }  // namespace tavik::cli

@@ -3,6 +3,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace tavik::cli {
 
@@ -10,7 +11,10 @@ namespace tavik::cli {
 // system's reason) and returns false.
 bool outputWritten(std::ostream& out, std::ostream& err);
 
-// One line on `err` for a read error of standard input.
-void reportReadError(std::ostream& err, const std::string& reason);
+// What a batch reads when no file is named.
+inline constexpr std::string_view kStandardInput = "standard input";
+
+// One line on `err` for a read error of `source` (kStandardInput or a file's name).
+void reportReadError(std::ostream& err, std::string_view source, const std::string& reason);
 
 }  // namespace tavik::cli

@@ -2,6 +2,7 @@
 #include "command_line.hpp"
 
 #include "catalogue.hpp"
+#include "full_width.hpp"
 
 namespace tavik {
 namespace {
@@ -56,7 +57,9 @@ bool isDecimalTextOf(std::string_view text, std::int32_t number) {
     return text == std::to_string(number);
 }
 
-SystemSelection resolveSystemToken(std::string_view token) {
+SystemSelection resolveSystemToken(std::string_view typed) {
+    const std::string ascii = asciiFromFullWidth(typed);
+    const std::string_view token = ascii;
     SystemSelection selection;
     const auto id = token.empty() ? std::nullopt : systemByLetter(token.front());
     if (!id) {

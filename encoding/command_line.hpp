@@ -31,7 +31,8 @@ struct SystemSelection {
 
 // Reads a first token: a catalogue letter (case ignored), directly followed by an optional
 // number. An empty number picks the system's first number, or -1 when it has none; a non-empty
-// one must be exactly the "%d" text of a number in the system's range.
+// one must be exactly the "%d" text of a number in the system's range. Full-width letters and
+// digits ("Ｔ３") stand for their ASCII ones.
 SystemSelection resolveSystemToken(std::string_view token);
 
 // The "%d" text of `number` matches `text` exactly (no sign, no leading zeros, no blanks).

@@ -31,6 +31,13 @@ std::string cannotOpenMessage(const std::string& path, const std::string& reason
 
 }  // namespace
 
+bool namesTransmitter(const std::string& name, const std::string& resolvedPath,
+                      const HidDeviceInfo& info) {
+    return name.empty() || info.path == name ||
+           (!resolvedPath.empty() && info.path == resolvedPath) ||
+           (!info.serialNumber.empty() && info.serialNumber == name);
+}
+
 DeviceLink::DeviceLink(HidBackend& backend, LogSink& log) : DeviceLink(backend, log, Options{}) {}
 
 DeviceLink::DeviceLink(HidBackend& backend, LogSink& log, Options options)
@@ -53,15 +60,10 @@ bool DeviceLink::isWanted(const HidDeviceInfo& info) const {
     if (info.vendorId != kTransmitterVendorId || info.productId != kTransmitterProductId) {
         return false;
     }
-    const std::string& wanted = m_options.device;
-    if (wanted.empty()) {
-        return true;
-    }
-    if (!m_followSerial.empty()) {
+    if (!m_options.device.empty() && !m_followSerial.empty()) {
         return info.serialNumber == m_followSerial;
     }
-    return info.path == wanted || (!m_devicePath.empty() && info.path == m_devicePath) ||
-           (!info.serialNumber.empty() && info.serialNumber == wanted);
+    return namesTransmitter(m_options.device, m_devicePath, info);
 }
 
 int DeviceLink::findDevice(Absence absence) {

@@ -27,6 +27,12 @@ inline constexpr int kReadTimeoutMs = 100;
 // Whether a search that finds nothing says so in the log.
 enum class Absence { kLogged, kQuiet };
 
+// Whether the transmitter `info` is the one that `name` (DeviceLink::Options::device) names: its
+// node, the path the backend resolved the name to (`resolvedPath`, may be empty), or its serial
+// number. An empty name names every transmitter.
+bool namesTransmitter(const std::string& name, const std::string& resolvedPath,
+                      const HidDeviceInfo& info);
+
 // The link to the transmitter, shared by the window's thread and one reader thread per
 // connection. Every method is for the window's thread; the reader shares only atomics and the log.
 class DeviceLink {

@@ -5,14 +5,28 @@
 
 TAVIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-tavik_packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                libcli11-dev libhidapi-dev qt6-base-dev qt6-translations-l10n python3 groff-base
-                libboost1.81-dev nlohmann-json3-dev libqrcodegencpp-dev
+# What building the programs needs, and what the window needs to run: its Japanese font, and Qt's
+# own texts in Japanese. scripts/run installs only these.
+tavik_build_packages=(cmake ninja-build g++ pkg-config libcli11-dev libhidapi-dev qt6-base-dev
+                      libboost1.81-dev nlohmann-json3-dev libqrcodegencpp-dev)
+tavik_run_packages=(fonts-noto-cjk qt6-translations-l10n)
+
+# The development list: the build's, and what the test suite and the benchmarks need besides.
+tavik_packages=("${tavik_build_packages[@]}" qt6-translations-l10n
+                libgtest-dev libgmock-dev libbenchmark-dev python3 groff-base
                 zbar-tools chromium chromium-driver python3-selenium xvfb xauth weston qt6-wayland)
 
 # tavik_install_missing [packages...]: the development list and those packages.
 tavik_install_missing() {
     tavik_install_only "${tavik_packages[@]}" "$@"
+}
+
+# tavik_install_for_running: what building and running the programs need, no test tools. On a
+# Wayland desktop Qt's Wayland plugin too, without which the window cannot open there.
+tavik_install_for_running() {
+    local wayland=()
+    [ -n "${WAYLAND_DISPLAY:-}" ] && wayland=(qt6-wayland)
+    tavik_install_only "${tavik_build_packages[@]}" "${tavik_run_packages[@]}" "${wayland[@]}"
 }
 
 # tavik_install_only packages...: only those.
@@ -34,6 +48,10 @@ tavik_install_only() {
 # shellcheck disable=SC2034 # used by the scripts that source this file
 tavik_dev_options=(-DTAVIK_BUILD_TESTS=ON -DTAVIK_BUILD_BENCH=ON -DTAVIK_WERROR=OFF
                    -DTAVIK_SANITIZE=)
+# The programs alone, which need none of the test libraries.
+# shellcheck disable=SC2034
+tavik_run_options=(-DTAVIK_BUILD_TESTS=OFF -DTAVIK_BUILD_BENCH=OFF -DTAVIK_WERROR=OFF
+                   -DTAVIK_SANITIZE=)
 
 # tavik_build DIR [cmake options...]: configure when DIR is new or the options differ from those
 # it was configured with, then build incrementally. TAVIK_TARGETS (blank-separated) limits the
@@ -42,7 +60,8 @@ tavik_build() {
     local dir=$1
     shift
     local stamp="$dir/tavik-configure-options"
-    local wanted="-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $*"
+    local wanted
+    wanted=$(tavik_configured_as "$@")
     if [ ! -f "$dir/build.ninja" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$wanted" ]; then
         cmake -S "$TAVIK_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
         printf '%s' "$wanted" >"$stamp"
@@ -50,6 +69,12 @@ tavik_build() {
     local targets=()
     for t in ${TAVIK_TARGETS:-}; do targets+=(--target "$t"); done
     cmake --build "$dir" "${targets[@]}" -- --quiet | sed "/^ninja: no work to do\.$/d"
+}
+
+# tavik_configured_as [cmake options...]: what tavik_build keeps in DIR/tavik-configure-options
+# for a tree configured with those options.
+tavik_configured_as() {
+    echo "-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $*"
 }
 
 # tavik_qrcodegen_source DIR: qrcodegen's C++ source from Debian's source package, unpacked into

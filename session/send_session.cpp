@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command_line.hpp"
+#include "full_width.hpp"
 
 namespace tavik {
 namespace {
@@ -79,16 +80,17 @@ void SendSession::releaseLostConnection() {
 SendSession::Step SendSession::beginSend(const SendCommand& command) {
     releaseLostConnection();
     m_stopWaiting = false;
+    const std::string text = asciiFromFullWidth(command.text);  // "１２" is sent and logged as "12"
     Encoding encoded;
     SystemId system = command.system;
     std::int32_t number = command.number;
     if (command.byToken) {
         const SystemSelection selection = resolveSystemToken(command.systemToken);
-        encoded = m_encoder.encode(command.systemToken, command.text);
+        encoded = m_encoder.encode(command.systemToken, text);
         system = selection.systemId;
         number = selection.number;
     } else {
-        encoded = m_encoder.encode(system, number, command.text);
+        encoded = m_encoder.encode(system, number, text);
     }
     if (encoded.status != EncodeStatus::kEncoded) {
         return refuse(encoded.status);
@@ -96,7 +98,7 @@ SendSession::Step SendSession::beginSend(const SendCommand& command) {
     Active& active = m_active.emplace();
     active.system = system;
     active.number = number;
-    active.text = command.text;
+    active.text = text;
     active.wait = command.wait;
     active.deadline = Clock::now() + command.wait.limit;
     active.result.count = encoded.count;

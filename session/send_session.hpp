@@ -107,7 +107,8 @@ class SendSession {
     // Encodes and, when that succeeded, transmits; logs the outcome and, after a transmission
     // attempt, the command line that repeats the send ("tavik T3 12"). A packet none of whose
     // reports was written is sent again once the transmitter is back, within the command's
-    // wait; one cut between its reports is not. Call only while no other send is in progress.
+    // wait; one cut between its reports is not. Full-width letters and digits ("１２") are sent
+    // and logged as their ASCII ones. Call only while no other send is in progress.
     Step beginSend(const SendCommand& command);
     // The next step of the send in progress, once the previous step's retryIn has passed.
     Step continueSend();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "support/process.hpp"
 
@@ -38,6 +40,10 @@ TEST(CliEncode, SingleCommand) {
          0,
          "packet 80 36 00 FF 0C 0F 4F 41\nreport 00 36 00 FF 0C 0F 4F 41 00\n",
          ""},
+        {{"encode", "Ｔ３", "１２"},
+         0,
+         "packet 80 36 00 FF 0C 0F 4F 41\nreport 00 36 00 FF 0C 0F 4F 41 00\n",
+         ""},
         {{"encode", "x", "12345"},
          0,
          "packet 80 39 2E D1 10 14 18 17 11 15 17\n"
@@ -47,10 +53,28 @@ TEST(CliEncode, SingleCommand) {
          0,
          "packet 80 33 98 67 13\nreport 00 33 98 67 13 00 00 00 00\n",
          ""},
-        {{"encode", "Q", "12"}, 2, "", "error システム指定が間違っています。\n"},
-        {{"encode", "T03", "12"}, 2, "", "error メーカー選択が間違っています。\n"},
-        {{"encode", "X1", "12"}, 2, "", "error メーカー選択が間違っています。\n"},
-        {{"encode", "G", "SE"}, 2, "", "error 曲番号が間違っているか、非対応の機能キーです。\n"},
+        {{"encode", "Q", "12"},
+         2,
+         "",
+         "error システム指定が間違っています。\n"
+         "tavik-cli: no system has the letter Q (see 'tavik-cli list')\n"},
+        {{"encode", "T03", "12"},
+         2,
+         "",
+         "error メーカー選択が間違っています。\ntavik-cli: T takes 1 to 8\n"},
+        {{"encode", "X1", "12"},
+         2,
+         "",
+         "error メーカー選択が間違っています。\ntavik-cli: X takes no number\n"},
+        {{"encode", "M2", "12"},
+         2,
+         "",
+         "error メーカー選択が間違っています。\ntavik-cli: M takes 1 only\n"},
+        {{"encode", "G", "SE"},
+         2,
+         "",
+         "error 曲番号が間違っているか、非対応の機能キーです。\n"
+         "tavik-cli: G has no SE; it has KU KD SP ST\n"},
         {{"encode", "J"}, 2, "", "tavik-cli: COMMAND is required (see 'tavik-cli --help')\n"},
     };
     for (const auto& c : cases) {
@@ -62,12 +86,15 @@ TEST(CliEncode, SingleCommand) {
 }
 
 // "A" alone selects the first number, 0, as the window does: the confirm code goes back to 0x12.
+// Each refused line is named on standard error by its number, blank and comment lines counted.
 TEST(CliEncode, BatchKeepsOrderAndSkipsBlankLines) {
     const std::string input =
+        "# tonight's songs\n"
         "T3 12\r\n"
         "\n"
         "  \t \n"
-        "A3\t12 ignored tokens\n"
+        "A3\t12 # ignored tokens\n"
+        " \t# T3 12 (an indented comment)\n"
         "A 12\n"
         "Q 1\n"
         "J\n"
@@ -81,16 +108,28 @@ TEST(CliEncode, BatchKeepsOrderAndSkipsBlankLines) {
               "error システム指定が間違っています。\n"
               "error 曲番号が間違っているか、非対応の機能キーです。\n"
               "packet 80 43 81 16 1F\nreport 00 43 81 16 1F 00 00 00 00\n");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err,
+              "tavik-cli: line 8: no system has the letter Q (see 'tavik-cli list')\n"
+              "tavik-cli: line 9: the command is missing: a song number or a function name\n");
 }
 
+// The lines come from standard input, "-" or a file named after --batch.
 TEST(CliEncode, BatchOfGoodLinesExitsZero) {
-    const auto r = runProcess(kCli, {"encode", "--batch"}, "D 123456\nK KU\n");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "packet 80 1B D1 2D 08 31 32 33 34 3C 35 36 09\n"
-              "report 00 1B D1 2D 08 31 32 33 34\nreport 00 3C 35 36 09 31 32 33 34\n"
-              "packet 80 15 2E D1 F0 35 F7\nreport 00 15 2E D1 F0 35 F7 00 00\n");
+    const std::string lines = "D 123456\nK KU\n";
+    const auto file = std::filesystem::path(::testing::TempDir()) / "tavik-batch-lines.txt";
+    std::ofstream(file) << lines;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"encode", "--batch"},
+                                                 {"encode", "--batch", "-"},
+                                                 {"encode", "--batch", file.string()}}) {
+        const auto r = runProcess(kCli, args, args.back() == file.string() ? "J 1\n" : lines);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out,
+                  "packet 80 1B D1 2D 08 31 32 33 34 3C 35 36 09\n"
+                  "report 00 1B D1 2D 08 31 32 33 34\nreport 00 3C 35 36 09 31 32 33 34\n"
+                  "packet 80 15 2E D1 F0 35 F7\nreport 00 15 2E D1 F0 35 F7 00 00\n")
+            << args.back();
+    }
+    std::filesystem::remove(file);
 }
 
 // Bytes that must never turn into another command: each such line is refused on its own.
@@ -130,6 +169,9 @@ TEST(CliStreams, ReadAndWriteErrorsAreReported) {
         {"\"$0\" list >/dev/full",
          "tavik-cli: cannot write standard output: No space left on device\n"},
         {"\"$0\" encode --batch </", "tavik-cli: cannot read standard input: Is a directory\n"},
+        {"\"$0\" send --batch /", "tavik-cli: cannot read /: Is a directory\n"},
+        {"\"$0\" encode --batch /nonexistent",
+         "tavik-cli: cannot read /nonexistent: No such file or directory\n"},
         {"set -o pipefail; { sleep 0.3; \"$0\" list; } | true",
          "tavik-cli: cannot write standard output: Broken pipe\n"},
     };
@@ -156,7 +198,9 @@ TEST(CliUsage, HelpVersionAndMistakes) {
         {{"send", "T3"}, "COMMAND"},
         {{"send", "--gap", "-1"}, "--gap"},
         {{"encode"}, "SYSTEM"},
-        {{"encode", "--batch", "T3"}, "--batch"},
+        {{"encode", "--batch", "T3", "12"}, "--batch"},
+        {{"send", "--wait", "1.5", "J", "1"}, "1.5 is not a whole number"},
+        {{"send", "--gap", "abc", "J", "1"}, "abc is not a whole number"},
     };
     for (const auto& m : mistakes) {
         const auto r = runProcess(kCli, m.args);

@@ -34,11 +34,15 @@ CliRun runTool(FakeHidBackend& backend, std::vector<std::string> args,
     return {code, out.str(), err.str()};
 }
 
+// Full-width letters and digits, as an input method types them, are logged as ASCII.
 TEST(CliSend, NoTransmitterLogsNotFoundThenTheSendLine) {
-    FakeHidBackend backend;
-    const CliRun r = runTool(backend, {"send", "T3", "12"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "デバイスが見付かりません。\ntavik T3 12\n");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"send", "T3", "12"}, {"send", "Ｔ３", "１２"}}) {
+        FakeHidBackend backend;
+        const CliRun r = runTool(backend, args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "デバイスが見付かりません。\ntavik T3 12\n") << args[1];
+    }
 }
 
 TEST(CliSend, SendsTheReportsAndLogsLikeTheWindow) {
@@ -52,20 +56,34 @@ TEST(CliSend, SendsTheReportsAndLogsLikeTheWindow) {
     EXPECT_EQ(backend.openHandles(), 0);
 }
 
+// The log line on standard output, then on standard error what the input lacks.
 TEST(CliSend, BadInputSendsNothing) {
     const struct {
         const char* system;
         const char* command;
         const char* line;
-    } cases[] = {{"Q", "12", "システム指定が間違っています。"},
-                 {"T9", "12", "メーカー選択が間違っています。"},
-                 {"G", "SE", "曲番号が間違っているか、非対応の機能キーです。"}};
+        const char* err;
+    } cases[] = {{"Q", "12", "システム指定が間違っています。",
+                  "no system has the letter Q (see 'tavik-cli list')"},
+                 {"\x01", "12", "システム指定が間違っています。",
+                  "a system is a letter, then its number (see 'tavik-cli list')"},
+                 {"T9", "12", "メーカー選択が間違っています。", "T takes 1 to 8"},
+                 {"A5", "12", "メーカー選択が間違っています。", "A takes 0 to 4"},
+                 {"G", "SE", "曲番号が間違っているか、非対応の機能キーです。",
+                  "G has no SE; it has KU KD SP ST"},
+                 {"D", "12X", "曲番号が間違っているか、非対応の機能キーです。",
+                  "D has no key for a character of this song number, or it is too long for one "
+                  "packet"},
+                 {"J", "ＫＸ", "曲番号が間違っているか、非対応の機能キーです。",
+                  "neither a song number nor a function name (J has SE KU KD SP ST CL; see "
+                  "'tavik-cli --help')"}};
     for (const auto& c : cases) {
         FakeHidBackend backend;
         backend.plug({.path = "t"});
         const CliRun r = runTool(backend, {"send", c.system, c.command});
         EXPECT_EQ(r.exitCode, 2) << c.system;
         EXPECT_EQ(r.out, std::string(c.line) + "\n") << c.system;
+        EXPECT_EQ(r.err, "tavik-cli: " + std::string(c.err) + "\n") << c.system;
         EXPECT_EQ(backend.opens("t"), 0) << "nothing searched or sent";
     }
 }
@@ -79,7 +97,9 @@ TEST(CliSend, BatchKeepsOneConnectionAndTracesReports) {
     EXPECT_EQ(r.out,
               "デバイスが見付かりました(Rev.0100)。\ntavik J se\ntavik C12 ku\n"
               "システム指定が間違っています。\n");
-    EXPECT_EQ(r.err, "OUT[ 43 81 16 1F ] / IN[ ]\nOUT[ 13 55 AA 08 ] / IN[ ]\n");
+    EXPECT_EQ(r.err,
+              "OUT[ 43 81 16 1F ] / IN[ ]\nOUT[ 13 55 AA 08 ] / IN[ ]\n"
+              "tavik-cli: line 4: no system has the letter Q (see 'tavik-cli list')\n");
     EXPECT_EQ(backend.opens("t"), 2);
 }
 
@@ -140,7 +160,7 @@ TEST(CliSend, BatchWaitsForItsTransmitter) {
          0,
          2,
          "システム指定が間違っています。\n" + notFound + "tavik J KU\n",
-         ""},
+         "tavik-cli: line 1: no system has the letter Q (see 'tavik-cli list')\n"},
         {"a packet cut between its reports is not",
          {},
          "X 12345\nJ KD\n",
@@ -212,7 +232,8 @@ TEST(CliSend, InterruptedBatchNamesTheLineToResumeAt) {
     EXPECT_EQ(r.err, "tavik-cli: interrupted; stopped before line 1\n");
 }
 
-// Bad lines of a batch send nothing, and the batch goes on with the next line.
+// Bad lines of a batch send nothing, each is named by its line, and the batch goes on with the
+// next line.
 TEST(CliSend, BatchRefusesControlBytesAndLongLines) {
     using namespace std::string_literals;
     FakeHidBackend backend;
@@ -225,8 +246,31 @@ TEST(CliSend, BatchRefusesControlBytesAndLongLines) {
               "デバイスが見付かりました(Rev.0100)。\ntavik J KU\n"
               "曲番号が間違っているか、非対応の機能キーです。\nメーカー選択が間違っています。\n"
               "曲番号が間違っているか、非対応の機能キーです。\ntavik J KD\n");
+    EXPECT_EQ(r.err,
+              "tavik-cli: line 2: the command holds a control byte\n"
+              "tavik-cli: line 3: J takes no number\n"
+              "tavik-cli: line 4: the line is longer than 4096 bytes\n");
     EXPECT_EQ(hexWrites(backend, "t"), (std::vector<std::string>{"00 43 81 16 54 00 00 00 00",
                                                                  "00 43 81 16 0B 00 00 00 00"}));
+}
+
+// A --device that names none of the transmitters present says what is there, rather than only
+// that nothing was found; one it names says nothing more.
+TEST(CliSend, UnmatchedDeviceNamesWhatWasFound) {
+    FakeHidBackend backend;
+    backend.plug({.path = "/dev/hidraw0", .serialNumber = "TV0001"});
+    backend.plug({.path = "/dev/hidraw1"});
+    CliRun r = runTool(backend, {"send", "--device", "nosuch", "T3", "12"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "デバイスが見付かりません。\ntavik T3 12\n");
+    EXPECT_EQ(r.err,
+              "tavik-cli: no transmitter matches --device nosuch; found: /dev/hidraw0 (serial "
+              "TV0001), /dev/hidraw1\n");
+    for (const char* device : {"TV0001", "/dev/hidraw1"}) {
+        r = runTool(backend, {"send", "--device", device, "T3", "12"});
+        EXPECT_EQ(r.exitCode, 0) << device;
+        EXPECT_EQ(r.err, "") << device;
+    }
 }
 
 // The gap lies between packets, never between the reports of one packet.

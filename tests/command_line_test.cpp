@@ -71,6 +71,8 @@ TEST(ResolveSystemToken, LetterAndNumber) {
         {"T-1", SelectionError::kUnknownNumber, 15, -1},
         {"X1", SelectionError::kUnknownNumber, 0, -1},
         {"Z0", SelectionError::kUnknownNumber, 14, -1},
+        {"Ｔ３", SelectionError::kNone, 15, 3},
+        {"ｃ１５", SelectionError::kNone, 16, 15},
         {"Q", SelectionError::kUnknownSystem, -1, -1},
         {"3", SelectionError::kUnknownSystem, -1, -1},
         {"", SelectionError::kUnknownSystem, -1, -1},

@@ -247,6 +247,8 @@ TEST(PhoneServer, KeepsToTheFixedSystem) {
         {"T5", 400, "TOEI システム 3 だけ"},
         {"T", 400, "TOEI システム 3 だけ"},  // T alone is T1
         {"T9", 400, "メーカー選択が間違っています"},
+        {"Ｔ３", 200, "tavik T3 12"},           // as an input method types it
+        {"Ｔ５", 400, "TOEI システム 3 だけ"},  // and no way around the party's system
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.system);
@@ -260,7 +262,7 @@ TEST(PhoneServer, KeepsToTheFixedSystem) {
     EXPECT_EQ(served.send(sendBody("J", "12")).status, 200);
     served.server->fixSystem(std::nullopt);
     EXPECT_EQ(served.send(sendBody("T5", "12")).status, 200);
-    EXPECT_EQ(served.backend.writes(kDevice).size(), 3U);
+    EXPECT_EQ(served.backend.writes(kDevice).size(), 4U);
 }
 
 // A port in use is refused, not shared: two servers on one port would split the phones.

@@ -172,6 +172,9 @@ TEST_F(ControllerTest, ButtonsSendTheirFunctionsAndSendTheField) {
         controller.sendFunction(key);
         EXPECT_EQ(log.lines().back(), line);
     }
+    view.field = "ｋｕ";  // as an input method types it
+    controller.sendField();
+    EXPECT_EQ(log.lines().back(), "tavik G ku");
     view.field = "1-2-3-4-5-6-7-8-9";
     controller.sendField();
     EXPECT_EQ(log.lines().back(), "tavik G 1-2-3-4-5-6-7-8") << "the field's first 15";
@@ -179,7 +182,7 @@ TEST_F(ControllerTest, ButtonsSendTheirFunctionsAndSendTheField) {
     controller.sendField();
     EXPECT_EQ(log.lines().back(), kEncodeMessage) << "an empty field";
     EXPECT_EQ(log.lines()[1], kFound);
-    EXPECT_EQ(backend.writes("t").size(), 6U) << "four functions, then two reports";
+    EXPECT_EQ(backend.writes("t").size(), 7U) << "five functions, then two reports";
 }
 
 // A refused preset number leaves a system with numbers without one: every send is refused

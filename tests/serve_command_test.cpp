@@ -27,6 +27,11 @@ using test::FakeHidBackend;
 constexpr char kToken[] = "00112233445566778899aabbccddeeff";
 constexpr char kDevice[] = "/dev/hidraw0";
 
+// Sends for a server that only holds its port.
+struct NoSends : PhoneSends {
+    Admission submit(std::string, std::string, Done) override { return Admission::kStopped; }
+};
+
 // tavik-cli serve in this process, over the scripted transmitter: a phone's send, the
 // transmitter pulled out (its connection closed by serve's thread), then SIGTERM.
 TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
@@ -37,11 +42,7 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
     // A port that is free now, so that the test knows where to connect.
     int port = 0;
     {
-        struct : PhoneSends {
-            Admission submit(std::string, std::string, Done) override {
-                return Admission::kStopped;
-            }
-        } unused;
+        NoSends unused;
         ServerOptions options;
         options.address = "127.0.0.1";
         options.port = 0;
@@ -136,6 +137,31 @@ TEST(AccessToken, RefusesWhatIsNoPrivateFileOfOurs) {
             << "advice to change the mode only where that is the fault: " << result.error();
     }
     std::filesystem::remove_all(dir);
+}
+
+// A --device that names none of the transmitters present is told at the start, before any
+// guest's send could only say that none was found (here the port is taken, so serving ends).
+TEST(ServeCommand, WarnsAtStartOfAnUnmatchedDevice) {
+    NoSends unused;
+    ServerOptions options;
+    options.address = "127.0.0.1";
+    options.port = 0;
+    PhoneServer holder(unused, options);
+    const Result<void> started = holder.start();
+    ASSERT_TRUE(started) << started.error();
+    FakeHidBackend backend;
+    backend.plug({kDevice});
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    cli::runCli({"tavik-cli", "serve", "--device", "nosuch", "--listen",
+                 "127.0.0.1:" + std::to_string(holder.port())},
+                in, out, err, &backend);
+    EXPECT_EQ(err.str().rfind("tavik-cli: no transmitter matches --device nosuch; found: " +
+                                  std::string(kDevice) + "\n",
+                              0),
+              0U)
+        << err.str();
 }
 
 }  // namespace

@@ -42,6 +42,9 @@ void PhoneBox::setSystemText(const std::string& system) {
             ? std::wstring(L"スマホからはどのシステムにも送れます。")
             : L"スマホからはこの画面で選んでいる " + wideFromUtf8(system) + L" に送ります。";
     SetDlgItemTextW(m_box, IDC_PHONE_SYSTEM, text.c_str());
+    if (m_fit) {
+        m_fit->fit();
+    }
     CheckDlgButton(m_box, IDC_PHONE_EVERY, system.empty() ? BST_CHECKED : BST_UNCHECKED);
 }
 
@@ -51,6 +54,8 @@ INT_PTR CALLBACK PhoneBox::boxProc(HWND box, UINT message, WPARAM wParam, LPARAM
         SetWindowLongPtrW(box, DWLP_USER, lParam);
         self->m_box = box;
         SetDlgItemTextW(box, IDC_PHONE_LINKS, self->m_links.c_str());
+        self->m_fit.emplace(box);
+        self->m_fit->fit();
         self->placeBesideOwner();
         return TRUE;
     }

@@ -4,10 +4,12 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "qr_code.hpp"
+#include "text_fit.hpp"
 
 namespace tavik::win32 {
 
@@ -44,6 +46,7 @@ class PhoneBox {
     phone::QrMatrix m_code;
     std::wstring m_links;
     Actions m_actions;
+    std::optional<TextFit> m_fit;
 };
 
 }  // namespace tavik::win32

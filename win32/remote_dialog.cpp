@@ -5,6 +5,7 @@
 #include "phone_messages.hpp"
 #include "resource.h"
 #include "text_convert_win.hpp"
+#include "text_fit.hpp"
 #include "version.hpp"
 #include "whole_paste.hpp"
 
@@ -28,6 +29,7 @@ INT_PTR CALLBACK aboutProc(HWND box, UINT message, WPARAM wParam, LPARAM) {
         case WM_INITDIALOG: {
             const std::wstring version = L"tavik Version " + wideFromUtf8(kVersion);
             SetDlgItemTextW(box, IDC_ABOUT_VERSION, version.c_str());
+            TextFit(box).fit();
             return TRUE;
         }
         case WM_COMMAND:

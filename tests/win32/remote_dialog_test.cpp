@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 #include <thread>
 #include <vector>
@@ -147,6 +149,8 @@ std::string dialogItemText(HWND window, int id) {
     return utf8FromWide(text);
 }
 
+constexpr const wchar_t* kPhoneItem = L"スマホで操作(&P)...";
+
 // The window menu's item whose text is `caption`, or 0.
 UINT menuItem(HWND window, const wchar_t* caption) {
     HMENU menu = GetSystemMenu(window, FALSE);
@@ -165,7 +169,7 @@ void CALLBACK drivePhones(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND dialog = FindWindowW(L"#32770", L"TAVIK");
     switch (s.step) {
         case 0: {
-            const UINT item = dialog != nullptr ? menuItem(dialog, L"スマホで操作(&R)...") : 0;
+            const UINT item = dialog != nullptr ? menuItem(dialog, kPhoneItem) : 0;
             if (item == 0) {
                 return;
             }
@@ -260,6 +264,174 @@ TEST(Win32Window, ServesPhonesFromItsMenu) {
               (std::vector<std::string>{"tavik T3 12", "スマホからの操作の受付を終了しました。"}));
     EXPECT_EQ(script.pageAfterStop, -1) << "the port stays open";
     g_phones = nullptr;
+}
+
+// The access key of a window menu item ('&' before it), upper case; 0 when it has none.
+wchar_t accessKey(HMENU menu, UINT id) {
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, id, text, 64, MF_BYCOMMAND);
+    const wchar_t* key = std::wcschr(text, L'&');
+    return key != nullptr ? static_cast<wchar_t>(std::towupper(key[1])) : 0;
+}
+
+// Whether tavik's items of the window menu have access keys that none of the system's items
+// takes, so that Alt+Space and the key opens them (R was Restore's).
+bool menuKeysAreOwn(HWND window, UINT phoneItem) {
+    HMENU menu = GetSystemMenu(window, FALSE);
+    std::wstring taken;
+    for (UINT id : {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE}) {
+        if (const wchar_t key = accessKey(menu, id)) {
+            taken += key;
+        }
+    }
+    const auto own = [&](UINT id) {
+        return accessKey(menu, id) != 0 && taken.find(accessKey(menu, id)) == std::wstring::npos;
+    };
+    return taken.size() >= 4 && own(phoneItem) && own(ids::kAboutCommand);
+}
+
+std::wstring windowText(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+// What of `box` would not show whole: a static text that needs more than its rectangle in its
+// font, a read-only edit with a line wider or more lines than it shows or scrolled away from its
+// start, a control that reaches outside the box.
+std::vector<std::string> clippedTexts(HWND box) {
+    std::vector<std::string> clipped;
+    RECT client{};
+    GetClientRect(box, &client);
+    for (HWND c = GetWindow(box, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+        const std::wstring text = windowText(c);
+        const std::string name = utf8FromWide(text);
+        RECT where{};
+        GetWindowRect(c, &where);
+        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&where), 2);
+        if (where.left < 0 || where.top < 0 || where.right > client.right ||
+            where.bottom > client.bottom) {
+            clipped.push_back("outside the box: " + name);
+        }
+        wchar_t kind[16] = {};
+        GetClassNameW(c, kind, 16);
+        const auto style = static_cast<DWORD>(GetWindowLongPtrW(c, GWL_STYLE));
+        RECT area{};
+        GetClientRect(c, &area);
+        HDC dc = GetDC(c);
+        const HGDIOBJ font =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(c, WM_GETFONT, 0, 0)));
+        if (_wcsicmp(kind, L"Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT && !text.empty()) {
+            RECT needed{0, 0, area.right, 0};
+            DrawTextW(dc, text.c_str(), -1, &needed,
+                      DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS |
+                          ((style & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0U));
+            if (needed.right > area.right || needed.bottom > area.bottom) {
+                clipped.push_back(name);
+            }
+        } else if (_wcsicmp(kind, L"Edit") == 0 && (style & ES_MULTILINE) != 0) {
+            RECT shown{};
+            SendMessageW(c, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
+            int lines = 0;
+            for (std::size_t start = 0; start <= text.size(); ++lines) {
+                const std::size_t end = std::min(text.find(L"\r\n", start), text.size());
+                RECT needed{};
+                DrawTextW(dc, text.c_str() + start, static_cast<int>(end - start), &needed,
+                          DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+                if (needed.right > shown.right - shown.left) {
+                    clipped.push_back("wider than its field: " + name);
+                }
+                start = end + 2;
+            }
+            TEXTMETRICW metrics{};
+            GetTextMetricsW(dc, &metrics);
+            const LRESULT first = SendMessageW(c, EM_POSFROMCHAR, 0, 0);
+            if (lines * metrics.tmHeight > shown.bottom - shown.top ||
+                static_cast<short>(LOWORD(first)) < shown.left ||
+                SendMessageW(c, EM_GETFIRSTVISIBLELINE, 0, 0) != 0) {
+                clipped.push_back("not all shown from its start: " + name);
+            }
+        }
+        SelectObject(dc, font);
+        ReleaseDC(c, dc);
+    }
+    return clipped;
+}
+
+// Opens the About box, then the phones' box, and notes what does not show whole in each; then
+// chooses the system with the longest name, whose text in the phones' box is longer.
+struct LayoutScript {
+    int step = 0;
+    std::vector<std::string> clipped;
+    bool menuKeysOwn = false;
+    std::string systemText;
+};
+LayoutScript* g_layout = nullptr;
+
+void choose(HWND dialog, int id, const wchar_t* item) {
+    HWND list = GetDlgItem(dialog, id);
+    SendMessageW(list, CB_SETCURSEL,
+                 static_cast<WPARAM>(SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                  reinterpret_cast<LPARAM>(item))),
+                 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+void CALLBACK checkLayout(HWND, UINT, UINT_PTR timer, DWORD) {
+    LayoutScript& s = *g_layout;
+    HWND dialog = FindWindowW(L"#32770", L"TAVIK");
+    if (dialog == nullptr) {
+        return;
+    }
+    const auto note = [&s](const char* box, HWND window) {
+        for (const std::string& text : clippedTexts(window)) {
+            s.clipped.push_back(std::string(box) + ": " + text);
+        }
+    };
+    if (s.step == 0) {
+        s.menuKeysOwn = menuKeysAreOwn(dialog, menuItem(dialog, kPhoneItem));
+        PostMessageW(dialog, WM_SYSCOMMAND, ids::kAboutCommand, 0);
+        s.step = 1;
+        return;
+    }
+    if (s.step == 1) {
+        HWND about = FindWindowW(L"#32770", L"ﾊﾞｰｼﾞｮﾝ情報 tavik");
+        if (about == nullptr) {
+            return;
+        }
+        note("About", about);
+        SendMessageW(about, WM_COMMAND, IDOK, 0);
+        s.step = 2;
+        return;
+    }
+    KillTimer(nullptr, timer);
+    SendMessageW(dialog, WM_SYSCOMMAND, menuItem(dialog, kPhoneItem), 0);
+    if (HWND box = FindWindowW(L"#32770", L"スマホで操作")) {
+        note("phones", box);
+        choose(dialog, IDC_SYSTEM, L"ALISA3 (Mk→No)");
+        choose(dialog, IDC_NUMBER, L"9");
+        s.systemText = dialogItemText(box, IDC_PHONE_SYSTEM);
+        note("phones, ALISA3 9", box);
+        s.step = 3;
+    }
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+// No text of the About box or the phones' box is cut, in the Japanese font that stands in for
+// the templates' (their second lines, their ends, the links' start were), and the window menu's
+// items have access keys of their own.
+TEST(Win32Window, NoTextNeedsMoreThanItsRectangle) {
+    test::FakeHidBackend backend;
+    LayoutScript script;
+    g_layout = &script;
+    CRemoteDlg dialog(GetModuleHandleW(nullptr), backend, presetsFromArguments({"T3"}));
+    SetTimer(nullptr, 0, 20, checkLayout);
+    EXPECT_EQ(dialog.runModal(), IDCANCEL);
+    ASSERT_EQ(script.step, 3) << "the boxes did not open";
+    EXPECT_TRUE(script.menuKeysOwn);
+    EXPECT_NE(script.systemText.find("ALISA3 (Mk→No) 9"), std::string::npos) << script.systemText;
+    EXPECT_EQ(script.clipped, std::vector<std::string>{});
+    g_layout = nullptr;
 }
 
 }  // namespace
