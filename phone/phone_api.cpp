@@ -32,7 +32,8 @@ std::string onlySystemMessage(const SystemSelection& fixed) {
 
 }  // namespace
 
-std::string catalogueJson(const std::optional<SystemSelection>& fixed) {
+std::string catalogueJson(const std::optional<SystemSelection>& fixed,
+                          const std::optional<SystemSelection>& host) {
     json systems = json::array();
     if (fixed) {
         systems.push_back(systemJson(catalogueEntry(fixed->systemId), fixed->number));
@@ -42,7 +43,11 @@ std::string catalogueJson(const std::optional<SystemSelection>& fixed) {
         if (row.systemId < 0) {
             break;
         }
-        systems.push_back(systemJson(row, -1));
+        json entry = systemJson(row, -1);
+        if (host && host->systemId == row.systemId) {
+            entry["current"] = host->number >= 0 ? json(host->number) : json(nullptr);
+        }
+        systems.push_back(std::move(entry));
     }
     return systems.dump();
 }

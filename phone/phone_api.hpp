@@ -13,8 +13,11 @@ namespace tavik::phone {
 // The phones' API as JSON, apart from HTTP: the systems a page may offer, a send's request and
 // its answer.
 
-// GET /api/systems: every system with its numbers, or only the one phones may send to.
-std::string catalogueJson(const std::optional<SystemSelection>& fixed);
+// GET /api/systems: every system with its numbers, or only the one phones may send to. With
+// every system, the host's own selection, when given, carries "current": its number or null,
+// so that a page first offers what the host's window shows.
+std::string catalogueJson(const std::optional<SystemSelection>& fixed,
+                          const std::optional<SystemSelection>& host = std::nullopt);
 
 // What POST /api/send asked for, or why it was refused (the message for its 400).
 struct SendRequest {

@@ -126,8 +126,9 @@ void Listener::awaitAnswers(std::chrono::steady_clock::time_point until) {
     });
 }
 
-void Listener::fixSystem(std::optional<SystemSelection> system) {
-    std::string catalogue = catalogueJson(system);
+void Listener::fixSystem(std::optional<SystemSelection> system,
+                         std::optional<SystemSelection> host) {
+    std::string catalogue = catalogueJson(system, host);
     std::lock_guard lock(m_mutex);
     m_options.system = system;
     m_catalogue = std::move(catalogue);

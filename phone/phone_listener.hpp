@@ -32,7 +32,7 @@ class Listener {
     Result<void> start();
     void stop();
     int port() const { return m_port; }
-    void fixSystem(std::optional<SystemSelection> system);
+    void fixSystem(std::optional<SystemSelection> system, std::optional<SystemSelection> host);
 
     // What a connection needs of the server; all of it thread-safe.
     std::optional<SystemSelection> fixedSystem();

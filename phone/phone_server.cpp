@@ -27,8 +27,9 @@ void PhoneServer::stop() {
     m_impl->stop();
 }
 
-void PhoneServer::fixSystem(std::optional<SystemSelection> system) {
-    m_impl->fixSystem(system);
+void PhoneServer::fixSystem(std::optional<SystemSelection> system,
+                            std::optional<SystemSelection> host) {
+    m_impl->fixSystem(system, host);
 }
 
 }  // namespace tavik::phone

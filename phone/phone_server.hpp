@@ -67,8 +67,10 @@ class PhoneServer {
     // connections are answered.
     void stop();
 
-    // From any thread: changes the system phones may send to (nullopt: every system).
-    void fixSystem(std::optional<SystemSelection> system);
+    // From any thread: changes the system phones may send to (nullopt: every system), and the
+    // host's own selection a page offers first when every system is open.
+    void fixSystem(std::optional<SystemSelection> system,
+                   std::optional<SystemSelection> host = std::nullopt);
 
   private:
     class Impl;

@@ -73,16 +73,21 @@ void PhoneService::stop(SendSession& session) {
     m_urls.clear();
 }
 
-void PhoneService::fixSystem(std::optional<SystemSelection> system) {
+void PhoneService::fixSystem(std::optional<SystemSelection> system,
+                             std::optional<SystemSelection> host) {
     m_options.system = system;
     if (m_server) {
-        m_server->fixSystem(system);
+        m_server->fixSystem(system, host);
     }
 }
 
 std::string PhoneService::followWindow(SystemId system, std::int32_t number, bool everySystem) {
-    if (everySystem || system < 0) {
+    if (system < 0) {
         fixSystem(std::nullopt);
+        return {};
+    }
+    if (everySystem) {
+        fixSystem(std::nullopt, SystemSelection{SelectionError::kNone, system, number});
         return {};
     }
     fixSystem(SystemSelection{SelectionError::kNone, system, number});

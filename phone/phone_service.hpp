@@ -47,8 +47,10 @@ class PhoneService {
     // answers are out, and restores the gap.
     void stop(SendSession& session);
 
-    // Owner: the one system phones may send to, or nullopt for every system.
-    void fixSystem(std::optional<SystemSelection> system);
+    // Owner: the one system phones may send to, or nullopt for every system (then `host`, the
+    // window's selection, is what a page offers first).
+    void fixSystem(std::optional<SystemSelection> system,
+                   std::optional<SystemSelection> host = std::nullopt);
     // Owner, for a window: phones send to the window's selection (a system of -1: none), or to
     // every system. The selection's name for the box ("TOEI システム 3"), empty for every system.
     std::string followWindow(SystemId system, std::int32_t number, bool everySystem);

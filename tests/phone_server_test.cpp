@@ -260,7 +260,13 @@ TEST(PhoneServer, KeepsToTheFixedSystem) {
     EXPECT_EQ(served.get("/api/systems", bearer).body,
               R"([{"letter":"J","name":"JOYSOUND","numbers":[]}])");
     EXPECT_EQ(served.send(sendBody("J", "12")).status, 200);
-    served.server->fixSystem(std::nullopt);
+    // Every system open: the host's selection is what a page offers first.
+    served.server->fixSystem(std::nullopt, resolveSystemToken("T5"));
+    const std::string every = served.get("/api/systems", bearer).body;
+    EXPECT_NE(every.find(R"({"current":5,"letter":"T","name":"TOEI システム")"),
+              std::string::npos)
+        << every;
+    EXPECT_EQ(every.find("current"), every.rfind("current")) << "one system is the host's";
     EXPECT_EQ(served.send(sendBody("T5", "12")).status, 200);
     EXPECT_EQ(served.backend.writes(kDevice).size(), 4U);
 }

@@ -43,6 +43,7 @@ const $ = (id) => document.getElementById(id);
 const storage = {
   get(key) { try { return localStorage.getItem(key); } catch (e) { return null; } },
   set(key, value) { try { localStorage.setItem(key, value); } catch (e) { /* private mode */ } },
+  remove(key) { try { localStorage.removeItem(key); } catch (e) { /* private mode */ } },
 };
 
 function takeToken() {
@@ -57,7 +58,10 @@ function takeToken() {
   return storage.get(TOKEN_KEY);
 }
 
-const token = takeToken();
+// Null once the server has refused it: a token of an earlier serving is never sent again (five
+// refusals would lock this phone out even after the guest scans the new code).
+let token = takeToken();
+let tokenRefused = '';
 let systems = [];
 // Taps in the order made: the one in flight, and those behind it.
 let inFlight = null;
@@ -76,6 +80,9 @@ function showProblem(message) {
 }
 
 async function call(path, options) {
+  if (!token) {
+    return { ok: false, status: 401, error: tokenRefused || TEXT.noLink };
+  }
   const headers = Object.assign({ Authorization: 'Bearer ' + token }, options.headers || {});
   let response;
   try {
@@ -87,7 +94,14 @@ async function call(path, options) {
   let body = null;
   try { body = await response.json(); } catch (e) { body = null; }
   if (!response.ok) {
-    return { ok: false, status: response.status, error: (body && body.error) || TEXT.offline };
+    const error = (body && body.error) || TEXT.offline;
+    if (response.status === 401) {
+      storage.remove(TOKEN_KEY);
+      token = null;
+      tokenRefused = error;
+      showProblem(error);
+    }
+    return { ok: false, status: response.status, error };
   }
   return { ok: true, body };
 }
@@ -202,6 +216,11 @@ async function sendNext() {
     const delivered = answer.body.delivered === true;
     showResult(lines, delivered,
                delivered ? TEXT.delivered(tap.to.name, tap.what) : undeliveredText(tap, lines));
+    // A typed command that did not arrive is back for another try, unless the guest has typed
+    // since.
+    if (!delivered && tap.typed && $('command').value === '') {
+      $('command').value = tap.command;
+    }
   } else if (answer.status === 400) {
     // This command cannot be sent; those behind it may well be.
     showResult([answer.error], false, TEXT.refused(tap.what));
@@ -222,14 +241,14 @@ async function sendNext() {
 }
 
 // Queues one tap; false when the queue is full, which the status line then says.
-function tap(command) {
+function tap(command, typed = false) {
   if (waiting.length >= MAX_WAITING) {
     say(TEXT.full);
     return false;
   }
   const to = chosenTarget();
   const what = commandName(command);
-  waiting.push({ to, command, what });
+  waiting.push({ to, command, what, typed });
   held = false;
   if (inFlight === null) {
     showResult([], null, TEXT.sending(to.name, what));
@@ -244,7 +263,7 @@ function sendField() {
   const field = $('command');
   if (field.value === '') {
     say(TEXT.empty);
-  } else if (tap(field.value)) {
+  } else if (tap(field.value, true)) {
     field.value = '';
   }
 }
@@ -358,11 +377,18 @@ async function start() {
   for (const system of systems) {
     select.append(new Option(system.name, system.letter));
   }
+  // The guest's own choice, else the one the host's window shows.
   const kept = storage.get(SYSTEM_KEY);
+  const host = systems.find((s) => s.current !== undefined);
   if (kept && systems.some((s) => s.letter === kept)) {
     select.value = kept;
+  } else if (host) {
+    select.value = host.letter;
   }
   fillNumbers();
+  if (!kept && host && host.current !== null) {
+    $('number').value = String(host.current);
+  }
   const fixed = fixedSystem();
   if (fixed) {
     showFixed(fixed);

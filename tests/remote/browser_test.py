@@ -28,9 +28,9 @@ FULL = '送信待ちがいっぱいです。少し待ってから押してくだ
 class Server:
     """tavik-cli serve on a free loopback port; `sent` collects the sends it logs."""
 
-    def __init__(self, *arguments):
+    def __init__(self, *arguments, listen='127.0.0.1:0'):
         self.process = subprocess.Popen(
-            [CLI, 'serve', '--listen', '127.0.0.1:0', '--gap', '0', *arguments],
+            [CLI, 'serve', '--listen', listen, '--gap', '0', *arguments],
             stdout=subprocess.PIPE, text=True)
         self.link = self.process.stdout.readline().strip()
         assert self.link.startswith('http://127.0.0.1:'), self.link
@@ -106,8 +106,11 @@ try:
     lines = find('#lines').text.split('\n')
     assert lines == ['デバイスが見付かりません。', 'tavik T3 12'], lines
     assert status() == NO_TRANSMITTER, status()
+    # What was typed and did not arrive is back in the field for another try.
+    assert find('#command').get_attribute('value') == '12'
     if SCREENSHOT:
         driver.save_screenshot(SCREENSHOT)
+    driver.execute_script("document.getElementById('command').value = ''")
 
     # The phone remembers the system and the number; the token came with the first visit.
     open_page(server.link.split('#')[0], 18)
@@ -223,6 +226,25 @@ try:
                             '待っている分は、次に押したときに送ります。あと1件'), status()
     finally:
         gone.stop()
+
+    # Serving restarted under an open page: the old token, once refused, is never sent again, so
+    # that the guest is not locked out when scanning the new code.
+    old = Server()
+    port = old.link.split(':')[2].split('/')[0]
+    open_page(old.link, 18)
+    old.stop()
+    new = Server(listen=f'127.0.0.1:{port}')
+    try:
+        for _ in range(7):
+            find('[data-function="KU"]').click()
+            time.sleep(0.2)
+        wait.until(lambda d: '接続用のリンクが違います' in find('#problem').text)
+        driver.get(new.link)
+        wait.until(lambda d: len(Select(find('#system')).options) == 18)
+        find('[data-function="KU"]').click()
+        wait.until(lambda d: len(new.sent) == 1, new.sent)
+    finally:
+        new.stop()
 
     # A link with a wrong token: the page says so, in Japanese.
     driver.get(server.link.split('#')[0] + '#k=' + '0' * 32)
