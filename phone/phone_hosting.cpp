@@ -40,6 +40,14 @@ void PhoneHosting::stop() {
     m_session.appendLog(messages::kServingStopped);
 }
 
+bool PhoneHosting::mayEscape() {
+    if (serving()) {
+        m_session.appendLog(messages::kEscapeWhileServing);
+        return false;
+    }
+    return true;
+}
+
 void PhoneHosting::setEverySystem(bool everySystem) {
     m_everySystem = everySystem;
     followSelectors();

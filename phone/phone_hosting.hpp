@@ -45,6 +45,9 @@ class PhoneHosting {
     void setEverySystem(bool everySystem);
     // The window's selectors changed: phones follow them unless opened to every system.
     void followSelectors();
+    // Escape, which ends the window: false while serving (it is ignored and the log says how to
+    // close), so that a stray key never ends every guest's link.
+    bool mayEscape();
 
     bool serving() const { return m_phones != nullptr; }
     const std::string& system() const { return m_system; }

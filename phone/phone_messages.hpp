@@ -23,5 +23,9 @@ inline constexpr std::string_view kOnlySystem = "このパーティーで送れ�
 inline constexpr std::string_view kServingStarted = "スマホからの操作を受け付けています。";
 inline constexpr std::string_view kServingStopped = "スマホからの操作の受付を終了しました。";
 inline constexpr std::string_view kCannotServe = "スマホからの操作を受け付けられません";
+// Escape while serving: it would end every guest's link without a word.
+inline constexpr std::string_view kEscapeWhileServing =
+    "スマホからの操作を受付中なので Esc では閉じません。閉じるときはウィンドウの × "
+    "を押してください。";
 
 }  // namespace tavik::phone::messages

@@ -204,6 +204,12 @@ void CRemoteDlg::closePhoneBox() {
     }
 }
 
+void CRemoteDlg::reject() {
+    if (m_phones->mayEscape()) {
+        QDialog::reject();
+    }
+}
+
 void CRemoteDlg::closeEvent(QCloseEvent* event) {
     stopPhones();
     m_session->shutdown();

@@ -90,6 +90,9 @@ class CRemoteDlg : public QDialog, public RemoteView, public phone::PhoneHosting
     void setPhoneSystem(const std::string& system) override;
     void closePhoneBox() override;
 
+    // Escape; ignored while phones are served.
+    void reject() override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

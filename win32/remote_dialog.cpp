@@ -130,7 +130,9 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
                 m_controller.sendField();
             } else if (id == IDCANCEL) {
                 // Escape: no shutdown; the end of the program releases the transmitter.
-                EndDialog(m_dialog, IDCANCEL);
+                if (m_phones.mayEscape()) {
+                    EndDialog(m_dialog, IDCANCEL);
+                }
             } else if (const auto key = ids::functionOfButton(id); key && code == BN_CLICKED) {
                 m_controller.sendFunction(*key);
             } else {

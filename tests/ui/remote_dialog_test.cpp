@@ -31,6 +31,7 @@
 #include "control_ids.hpp"
 #include "control_property.hpp"
 #include "dialog_units.hpp"
+#include "phone_messages.hpp"
 #include "process_end.hpp"
 #include "support/fake_hid_backend.hpp"
 #include "support/http_client.hpp"
@@ -435,6 +436,9 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
         QTest::keyClick(target, Qt::Key_Enter);
     }
     EXPECT_TRUE(dialog->servingPhones()) << "Return and Enter keep serving";
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_TRUE(dialog->isVisible() && dialog->servingPhones()) << "a stray Escape ends nothing";
+    EXPECT_EQ(lines().back(), phone::messages::kEscapeWhileServing);
     box->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(box));
     QTest::keyClick(box, Qt::Key_S, Qt::AltModifier);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "control_ids.hpp"
+#include "phone_messages.hpp"
 #include "resource.h"
 #include "support/fake_hid_backend.hpp"
 #include "support/http_client.hpp"
@@ -224,6 +225,8 @@ void CALLBACK drivePhones(HWND, UINT, UINT_PTR timer, DWORD) {
             ReleaseDC(code, dc);
             s.codeDrawn = dark > 50 && light > dark;
             s.log.push_back(lastLogLine(dialog));
+            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);  // Escape: ignored, and said so
+            s.log.push_back(lastLogLine(dialog));
             SendMessageW(s.box, WM_COMMAND, IDOK, 0);  // Enter
             s.pageAfterEnter = IsWindow(s.box) ? test::httpRequest(s.port, "GET", "/").status : 0;
             SendDlgItemMessageW(s.box, IDC_PHONE_STOP, BM_CLICK, 0, 0);
@@ -259,9 +262,11 @@ TEST(Win32Window, ServesPhonesFromItsMenu) {
     EXPECT_TRUE(script.codeDrawn);
     EXPECT_NE(script.system.find("TOEI システム 3"), std::string::npos) << script.system;
     EXPECT_EQ(script.sendStatus.load(), 200);
-    EXPECT_EQ(script.pageAfterEnter, 200) << "Enter closed the box or stopped the serving";
-    EXPECT_EQ(script.log,
-              (std::vector<std::string>{"tavik T3 12", "スマホからの操作の受付を終了しました。"}));
+    EXPECT_EQ(script.pageAfterEnter, 200)
+        << "Escape or Enter closed the window or the box, or stopped the serving";
+    EXPECT_EQ(script.log, (std::vector<std::string>{
+                              "tavik T3 12", std::string(phone::messages::kEscapeWhileServing),
+                              "スマホからの操作の受付を終了しました。"}));
     EXPECT_EQ(script.pageAfterStop, -1) << "the port stays open";
     g_phones = nullptr;
 }
