@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include "accessible_factory.hpp"
+#include "log_accessible.hpp"
+
 namespace tavik::ui {
 namespace {
 
@@ -35,6 +38,7 @@ class Border : public QWidget {
 }  // namespace
 
 LogListView::LogListView(QWidget* parent) : QListWidget(parent), m_border(new Border(this)) {
+    installAccessibleFactory();
     setFrameShape(QFrame::NoFrame);
     setViewportMargins(1, 1, 1, 1);
 }
@@ -48,6 +52,13 @@ void LogListView::resizeEvent(QResizeEvent* event) {
     QListWidget::resizeEvent(event);
     m_border->setGeometry(rect());
     m_border->raise();
+}
+
+void LogListView::rowsInserted(const QModelIndex& parent, int start, int end) {
+    QListWidget::rowsInserted(parent, start, end);
+    for (int row = start; row <= end; ++row) {
+        LogAccessible::announceLine(this, row);
+    }
 }
 
 }  // namespace tavik::ui

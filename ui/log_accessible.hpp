@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <vector>
+
+#include "read_only_text.hpp"
+
+class QListWidget;
+
+namespace tavik::ui {
+
+// What a screen reader sees of the log list: a list whose rows are its lines, and a read-only
+// text of every line, each ended by a newline, so that a new line reaches a screen reader as
+// "text inserted" on the list (see announceLine) without moving the focus.
+class LogAccessible : public ReadOnlyTextAccessible {
+  public:
+    explicit LogAccessible(QListWidget* list);
+    ~LogAccessible() override;
+
+    // Raises the text-changed event for the line at `row`, which was just appended.
+    static void announceLine(QListWidget* list, int row);
+
+    QString wholeText() const override;
+    QAccessible::State state() const override;
+    int childCount() const override;
+    QAccessibleInterface* child(int index) const override;
+    int indexOfChild(const QAccessibleInterface* child) const override;
+    QAccessibleInterface* childAt(int x, int y) const override;
+    QRect characterRect(int offset) const override;
+    int offsetAtPoint(const QPoint& point) const override;
+    void scrollToSubstring(int startIndex, int endIndex) override;
+
+  private:
+    QListWidget* list() const;
+    int rowAtOffset(int offset) const;
+
+    // The rows' interfaces, made when first asked for; Qt's cache owns them.
+    mutable std::vector<QAccessible::Id> m_rows;
+};
+
+}  // namespace tavik::ui
