@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <optional>
+#include <utility>
 
 #include "about_dialog.hpp"
 #include "about_menu.hpp"
@@ -136,6 +138,17 @@ void CRemoteDlg::createControls() {
     m_logList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_logList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_logList->setSortingEnabled(false);
+
+    // The same mnemonics as the Win32 window's hidden labels: a way straight to each control,
+    // the log included, whatever has the focus.
+    const std::pair<Qt::Key, QWidget*> mnemonics[] = {{Qt::Key_S, m_systemSelector},
+                                                      {Qt::Key_N, m_numberSelector},
+                                                      {Qt::Key_C, m_commandField},
+                                                      {Qt::Key_L, m_logList}};
+    for (const auto& [key, target] : mnemonics) {
+        connect(new QShortcut(QKeyCombination(Qt::AltModifier, key), this), &QShortcut::activated,
+                target, [target = target] { target->setFocus(Qt::ShortcutFocusReason); });
+    }
 }
 
 int CRemoteDlg::runModal() {

@@ -236,6 +236,14 @@ TEST_F(DialogTest, EnterSendsUnlessAnotherButtonHasFocus) {
     button(ids::kKeyDown)->setFocus();
     QTest::keyClick(button(ids::kKeyDown), Qt::Key_Return);
     EXPECT_EQ(lines().back(), "tavik J KD");
+    // Alt and a letter go straight to a control, as in the Win32 window.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    for (const auto& [key, id] : {std::pair{Qt::Key_S, ids::kSystemSelector},
+                                  {Qt::Key_C, ids::kCommandField},
+                                  {Qt::Key_L, ids::kLogList}}) {
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+        EXPECT_TRUE(dialog->control(id)->hasFocus()) << id;
+    }
 }
 
 TEST_F(DialogTest, CloseShutsTheLinkDownAndEscapeDoesNot) {
