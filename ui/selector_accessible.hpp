@@ -19,6 +19,7 @@ class SelectorAccessible : public ReadOnlyTextAccessible {
 
     QString wholeText() const override;
     QString text(QAccessible::Text t) const override;
+    using ReadOnlyTextAccessible::text;  // the text interface's, by offsets
     int childCount() const override;
     QAccessibleInterface* child(int index) const override;
     int indexOfChild(const QAccessibleInterface* child) const override;
