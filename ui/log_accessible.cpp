@@ -77,6 +77,10 @@ LogAccessible::~LogAccessible() {
 }
 
 void LogAccessible::announceLine(QListWidget* list, int row) {
+    // Without an assistive technology, no interfaces are made just to tell nobody.
+    if (!QAccessible::isActive()) {
+        return;
+    }
     QAccessibleInterface* log = QAccessible::queryAccessibleInterface(list);
     if (dynamic_cast<LogAccessible*>(log) == nullptr || row < 0 || row >= list->count()) {
         return;

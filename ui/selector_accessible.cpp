@@ -10,7 +10,8 @@ SelectorAccessible::SelectorAccessible(QComboBox* box)
     : ReadOnlyTextAccessible(box, QAccessible::ComboBox) {}
 
 void SelectorAccessible::announceItem(QComboBox* box, const QString& previous) {
-    if (dynamic_cast<SelectorAccessible*>(QAccessible::queryAccessibleInterface(box)) == nullptr) {
+    if (!QAccessible::isActive() ||
+        dynamic_cast<SelectorAccessible*>(QAccessible::queryAccessibleInterface(box)) == nullptr) {
         return;
     }
     QAccessibleTextUpdateEvent event(box, 0, previous, box->currentText());

@@ -87,6 +87,7 @@ try:
     nodes = {n.name: n for n in walk(top)}
     # The selectors' values stay their current items.
     values = [nodes[n].queryText().getText(0, -1) for n in ('システム', '番号')]
+    print('selectors\' values (their text):', values)
     assert values == ['TOEI システム', '3'], values
     field = nodes['曲番号・機能']
     log = nodes['ログ']
