@@ -66,6 +66,42 @@ class LogLineAccessible : public QAccessibleInterface {
     int m_row;
 };
 
+// New lines of the log, shown once as a notification of the window (so that a screen reader
+// does not first tell the log and its size); not one of the window's children.
+class LogNoticeAccessible : public QAccessibleInterface {
+  public:
+    LogNoticeAccessible(QListWidget* list, QString lines)
+        : m_list(list), m_lines(std::move(lines)) {}
+
+    bool isValid() const override { return m_list; }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_list ? m_list->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override {
+        return m_list ? QAccessible::queryAccessibleInterface(m_list->window()) : nullptr;
+    }
+    QAccessibleInterface* child(int /*index*/) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface* /*child*/) const override { return -1; }
+    QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name ? m_lines : QString();
+    }
+    void setText(QAccessible::Text /*t*/, const QString& /*text*/) override {}
+    QRect rect() const override {
+        return m_list ? QRect(m_list->mapToGlobal(QPoint(0, 0)), m_list->size()) : QRect();
+    }
+    QAccessible::Role role() const override { return QAccessible::Notification; }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        s.readOnly = true;
+        return s;
+    }
+
+  private:
+    QPointer<QListWidget> m_list;
+    QString m_lines;
+};
+
 }  // namespace
 
 LogAccessible::LogAccessible(QListWidget* list) : ReadOnlyTextAccessible(list, QAccessible::List) {}
@@ -74,6 +110,30 @@ LogAccessible::~LogAccessible() {
     for (const QAccessible::Id id : m_rows) {
         QAccessible::deleteAccessibleInterface(id);
     }
+    for (const QAccessible::Id id : m_notices) {
+        QAccessible::deleteAccessibleInterface(id);
+    }
+}
+
+void LogAccessible::notify(QListWidget* list, const QString& lines) {
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    auto* self = dynamic_cast<LogAccessible*>(QAccessible::queryAccessibleInterface(list));
+    if (self == nullptr) {
+        return;
+    }
+    // A new object each time: Orca passes over an event when a newer one of the same kind on the
+    // same object is waiting.
+    constexpr std::size_t kKept = 4;
+    if (self->m_notices.size() == kKept) {
+        QAccessible::deleteAccessibleInterface(self->m_notices.front());
+        self->m_notices.erase(self->m_notices.begin());
+    }
+    auto* notice = new LogNoticeAccessible(list, lines);
+    self->m_notices.push_back(QAccessible::registerAccessibleInterface(notice));
+    QAccessibleEvent shown(notice, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }
 
 void LogAccessible::announceLine(QListWidget* list, int row) {

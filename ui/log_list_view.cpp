@@ -56,8 +56,23 @@ void LogListView::resizeEvent(QResizeEvent* event) {
 
 void LogListView::rowsInserted(const QModelIndex& parent, int start, int end) {
     QListWidget::rowsInserted(parent, start, end);
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    const bool first = m_unannounced.isEmpty();
     for (int row = start; row <= end; ++row) {
         LogAccessible::announceLine(this, row);
+        m_unannounced +=
+            (m_unannounced.isEmpty() ? QString() : QStringLiteral(" ")) + item(row)->text();
+    }
+    if (first) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                LogAccessible::notify(this, m_unannounced);
+                m_unannounced.clear();
+            },
+            Qt::QueuedConnection);
     }
 }
 

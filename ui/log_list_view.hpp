@@ -21,6 +21,9 @@ class LogListView : public QListWidget {
 
   private:
     QWidget* m_border;
+    // Lines appended in this turn of the event loop, told as one notification at its end, so
+    // that a send's lines are heard together rather than each cutting off the one before.
+    QString m_unannounced;
 };
 
 }  // namespace tavik::ui

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
 """The window as a screen reader sees it over AT-SPI: every control's name and role, and a send
-pressed through the accessible action interface whose new log line arrives as an event carrying
-its text, while the focus stays in the command field. Run on an X server of its own and a session
+pressed through the accessible action interface whose new log lines arrive as events carrying
+their text (text inserted in the log, a notification shown), while the focus stays in the
+command field. Run on an X server of its own and a session
 bus of its own (xvfb-run -a dbus-run-session -- atspi_test.py WINDOW); the accessibility bus is
 started here.
 Usage: atspi_test.py WINDOW"""
@@ -40,7 +41,8 @@ try:
     heard = []
     registry = pyatspi.Registry
     # Registered before the window starts: Qt sends only the events someone listens to.
-    for kind in ('object:text-changed:insert', 'focus:', 'object:state-changed:focused'):
+    for kind in ('object:text-changed:insert', 'object:state-changed:showing', 'focus:',
+                 'object:state-changed:focused'):
         registry.registerEventListener(heard.append, kind)
 
     def pump(until, what):
@@ -117,6 +119,12 @@ try:
     inserted = [e.any_data for e in heard if e.type.startswith('object:text-changed:insert')]
     print('every line heard:', inserted)
     assert inserted == ['デバイスが見付かりました(Rev.0105)。\n', 'tavik T3 12\n'], inserted
+    # And as one notification shown, which Orca speaks though the focus is elsewhere.
+    shown = pump(lambda: [(e.source.getRoleName(), e.source.name) for e in heard
+                          if e.type.startswith('object:state-changed:showing') and e.detail1 == 1],
+                 'notification shown')
+    print('notifications shown:', shown)
+    assert shown == [('notification', 'デバイスが見付かりました(Rev.0105)。 tavik T3 12')], shown
     moved = [e.type for e in heard if e.type.startswith('focus') or
              (e.type.startswith('object:state-changed:focused') and e.detail1 == 1)]
     assert not moved and field.getState().contains(pyatspi.STATE_FOCUSED), \
