@@ -9,8 +9,8 @@ tavik_packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbe
                 libcli11-dev libhidapi-dev qt6-base-dev qt6-translations-l10n python3 groff-base
                 libboost1.81-dev nlohmann-json3-dev libqrcodegencpp-dev
                 zbar-tools chromium chromium-driver python3-selenium xvfb xauth weston qt6-wayland)
-# The window's screen-reader test: a session bus, the accessibility bus, Debian's pyatspi.
-tavik_packages+=(dbus-daemon at-spi2-core python3-pyatspi)
+# The window's screen-reader test: a session bus, the accessibility bus, Debian's pyatspi, Orca.
+tavik_packages+=(dbus-daemon at-spi2-core python3-pyatspi orca)
 
 # tavik_install_missing [packages...]: the development list and those packages.
 tavik_install_missing() {

@@ -5,12 +5,15 @@ pressed through the accessible action interface whose new log lines arrive as ev
 their text (text inserted in the log, a notification shown), while the focus stays in the
 command field. Run on an X server of its own and a session
 bus of its own (xvfb-run -a dbus-run-session -- atspi_test.py WINDOW); the accessibility bus is
-started here.
+started here, and Orca too when TAVIK_ORCA names it.
 Usage: atspi_test.py WINDOW"""
 
 import os
+import shutil
+import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 WINDOW = sys.argv[1]
@@ -30,8 +33,35 @@ CONTROLS = [
     ('ログ', 'list', '送信の結果。新しい行は読み上げられます'),
 ]
 
+# When set, Orca runs too, and what it speaks of the send is checked from its debug log.
+ORCA = os.environ.get('TAVIK_ORCA')
+# Orca writes that log block by block; line by line, it can be read as it goes.
+ORCA_RUNNER = """import builtins, runpy, sys
+log, plain = sys.argv[-1], builtins.open
+def opener(name, mode='r', *args, **kwargs):
+    if name == log and 'w' in mode:
+        kwargs['buffering'] = 1
+    return plain(name, mode, *args, **kwargs)
+builtins.open = opener
+sys.argv = sys.argv[1:]
+runpy.run_path(sys.argv[0], run_name='__main__')"""
+
 bus = subprocess.Popen(['/usr/libexec/at-spi-bus-launcher', '--launch-immediately'])
 window = None
+orca = None
+scratch = tempfile.mkdtemp()
+orca_log = os.path.join(scratch, 'orca.log')
+
+
+def spoken():
+    try:
+        with open(orca_log, encoding='utf-8') as log:
+            return [line.split('SPEECH OUTPUT: ', 1)[1].rsplit('{', 1)[0] for line in log
+                    if 'SPEECH OUTPUT: ' in line]
+    except FileNotFoundError:
+        return []
+
+
 try:
     # pyatspi finds the accessibility bus through the session bus, so only after the launcher.
     time.sleep(0.5)
@@ -57,6 +87,14 @@ try:
         sys.exit(f'FAIL: no {what} within {TIMEOUT} s')
 
     environment = dict(os.environ, QT_QPA_PLATFORM='xcb', QT_LINUX_ACCESSIBILITY_ALWAYS_ON='1')
+    if ORCA:
+        orca = subprocess.Popen([sys.executable, '-c', ORCA_RUNNER, ORCA, '--replace', '-u',
+                                 scratch, '--debug-file', orca_log],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                # Its own words (role names, "Screen reader on.") in English.
+                                env=dict(os.environ, LANG='C.UTF-8', LC_ALL='C.UTF-8',
+                                         LANGUAGE='C'))
+        pump(lambda: "'Screen reader on.'" in ' '.join(spoken()), 'Orca started')
     window = subprocess.Popen([WINDOW, 'T3'], env=environment)
 
     def dialog():
@@ -104,6 +142,7 @@ try:
     send = nodes['SEND'].queryAction()
     actions = [send.getName(i) for i in range(send.nActions)]
     assert 'Press' in actions, actions
+    before = len(spoken())
     send.doAction(actions.index('Press'))
 
     def line_heard():
@@ -125,6 +164,11 @@ try:
                  'notification shown')
     print('notifications shown:', shown)
     assert shown == [('notification', 'デバイスが見付かりました(Rev.0105)。 tavik T3 12')], shown
+    if ORCA:
+        said = pump(lambda: [s for s in spoken()[before:] if 'tavik T3 12' in s],
+                    "Orca speaking the send's lines")
+        print('Orca said:', said)
+        assert 'デバイスが見付かりました(Rev.0105)。 tavik T3 12' in said[0], said
     moved = [e.type for e in heard if e.type.startswith('focus') or
              (e.type.startswith('object:state-changed:focused') and e.detail1 == 1)]
     assert not moved and field.getState().contains(pyatspi.STATE_FOCUSED), \
@@ -137,6 +181,10 @@ finally:
     if window is not None:
         window.terminate()
         window.wait(timeout=10)
+    if orca is not None:
+        orca.send_signal(signal.SIGINT)
+        orca.wait(timeout=20)
+    shutil.rmtree(scratch, ignore_errors=True)
     bus.terminate()
     bus.wait(timeout=10)
 print('AT-SPI test passed')
