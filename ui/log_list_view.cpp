@@ -59,17 +59,15 @@ void LogListView::rowsInserted(const QModelIndex& parent, int start, int end) {
     if (!QAccessible::isActive()) {
         return;
     }
-    const bool first = m_unannounced.isEmpty();
     for (int row = start; row <= end; ++row) {
         LogAccessible::announceLine(this, row);
-        m_unannounced +=
-            (m_unannounced.isEmpty() ? QString() : QStringLiteral(" ")) + item(row)->text();
+        m_unannounced << item(row)->text();
     }
-    if (first) {
+    if (m_unannounced.size() == end - start + 1) {  // the first lines of this turn
         QMetaObject::invokeMethod(
             this,
             [this] {
-                LogAccessible::notify(this, m_unannounced);
+                LogAccessible::notify(this, m_unannounced.join(QLatin1Char(' ')));
                 m_unannounced.clear();
             },
             Qt::QueuedConnection);

@@ -23,7 +23,7 @@ class LogListView : public QListWidget {
     QWidget* m_border;
     // Lines appended in this turn of the event loop, told as one notification at its end, so
     // that a send's lines are heard together rather than each cutting off the one before.
-    QString m_unannounced;
+    QStringList m_unannounced;
 };
 
 }  // namespace tavik::ui
