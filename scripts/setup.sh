@@ -15,6 +15,8 @@ tavik_run_packages=(fonts-noto-cjk qt6-translations-l10n)
 tavik_packages=("${tavik_build_packages[@]}" qt6-translations-l10n
                 libgtest-dev libgmock-dev libbenchmark-dev python3 groff-base
                 zbar-tools chromium chromium-driver python3-selenium xvfb xauth weston qt6-wayland)
+# The window's screen-reader test: a session bus, the accessibility bus, Debian's pyatspi, Orca.
+tavik_packages+=(dbus-daemon at-spi2-core python3-pyatspi orca)
 
 # tavik_install_missing [packages...]: the development list and those packages.
 tavik_install_missing() {

@@ -27,6 +27,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     // The icon at its place, sized to the icon; the name and version beside it, on its middle.
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("icon"));
+    icon->setAccessibleName(QStringLiteral("tavik のアイコン"));
     const QRect iconArea = du.rect(11, 17, 18, 20);
     // At the screen's scale, from the image of that size: not the 32 px one scaled up.
     icon->setPixmap(appIcon().pixmap(QSize(32, 32), devicePixelRatioF()));

@@ -6,6 +6,9 @@
 #include <QStyleFactory>
 #include <algorithm>
 
+#include "accessible_factory.hpp"
+#include "selector_accessible.hpp"
+
 namespace tavik::ui {
 namespace {
 
@@ -33,6 +36,11 @@ DropDownList::DropDownList(QWidget* parent, int totalHeight)
     setStyle(popupStyle);
     setEditable(false);
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    installAccessibleFactory();
+    connect(this, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        SelectorAccessible::announceItem(this, m_shownText);
+        m_shownText = text;
+    });
 }
 
 void DropDownList::showPopup() {

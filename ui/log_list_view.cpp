@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include "accessible_factory.hpp"
+#include "log_accessible.hpp"
+
 namespace tavik::ui {
 namespace {
 
@@ -35,6 +38,7 @@ class Border : public QWidget {
 }  // namespace
 
 LogListView::LogListView(QWidget* parent) : QListWidget(parent), m_border(new Border(this)) {
+    installAccessibleFactory();
     setFrameShape(QFrame::NoFrame);
     setViewportMargins(1, 1, 1, 1);
 }
@@ -48,6 +52,26 @@ void LogListView::resizeEvent(QResizeEvent* event) {
     QListWidget::resizeEvent(event);
     m_border->setGeometry(rect());
     m_border->raise();
+}
+
+void LogListView::rowsInserted(const QModelIndex& parent, int start, int end) {
+    QListWidget::rowsInserted(parent, start, end);
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    for (int row = start; row <= end; ++row) {
+        LogAccessible::announceLine(this, row);
+        m_unannounced << item(row)->text();
+    }
+    if (m_unannounced.size() == end - start + 1) {  // the first lines of this turn
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                LogAccessible::notify(this, m_unannounced.join(QLatin1Char(' ')));
+                m_unannounced.clear();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 }  // namespace tavik::ui

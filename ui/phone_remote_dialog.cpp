@@ -30,7 +30,11 @@ PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::str
         QStringLiteral("同じ Wi-Fi につないだスマホのカメラで読み取ってください。"), this);
     layout->addWidget(hint);
     const std::string first = urls.empty() ? std::string() : urls.front();
-    layout->addWidget(new QrCodeView(phone::qrMatrix(first), this), 0, Qt::AlignHCenter);
+    auto* code = new QrCodeView(phone::qrMatrix(first), this);
+    // The image's text alternative: what it encodes.
+    code->setAccessibleName(QStringLiteral("接続用リンクの QR コード"));
+    code->setAccessibleDescription(QString::fromStdString(first));
+    layout->addWidget(code, 0, Qt::AlignHCenter);
 
     QStringList lines;
     for (const std::string& url : urls) {
@@ -38,6 +42,7 @@ PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::str
     }
     auto* links = new QLabel(lines.join(QLatin1Char('\n')), this);
     links->setObjectName(QStringLiteral("links"));
+    links->setAccessibleDescription(QStringLiteral("接続用リンク"));
     links->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(links);
     layout->addWidget(new QLabel(
@@ -56,6 +61,7 @@ PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::str
     auto* stop = new QPushButton(QStringLiteral("受付を終了(&S)"), this);
     stop->setObjectName(QStringLiteral("stopServing"));
     stop->setAutoDefault(false);
+    stop->setAccessibleDescription(QStringLiteral("すべてのスマホからの操作を止めます"));
     connect(stop, &QPushButton::clicked, this,
             [stopServing = std::move(stopServing)] { stopServing(); });
     layout->addWidget(stop, 0, Qt::AlignRight);

@@ -3,10 +3,13 @@
 
 #include <QPainter>
 
+#include "accessible_factory.hpp"
+
 namespace tavik::ui {
 
 QrCodeView::QrCodeView(phone::QrMatrix matrix, QWidget* parent)
     : QWidget(parent), m_matrix(std::move(matrix)) {
+    installAccessibleFactory();
     setObjectName(QStringLiteral("qrCode"));
     setFixedSize(side(), side());
 }

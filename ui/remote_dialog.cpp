@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <optional>
+#include <utility>
 
 #include "about_dialog.hpp"
 #include "about_menu.hpp"
@@ -78,17 +80,28 @@ void CRemoteDlg::createControls() {
     m_numberSelector =
         place(new DropDownList(this, listHeight), ids::kNumberSelector, du, 75, 5, 22, 13);
     m_commandField = place(new CommandField(this), ids::kCommandField, du, 100, 5, 42, 13);
+    // What each control is for, to a screen reader; the selectors' values stay their items.
+    m_systemSelector->setAccessibleName(QStringLiteral("システム"));
+    m_numberSelector->setAccessibleName(QStringLiteral("番号"));
+    m_commandField->setAccessibleName(QStringLiteral("曲番号・機能"));
+    m_commandField->setAccessibleDescription(
+        QStringLiteral("曲番号か機能名 (SE KU KD SP ST CL) を入れて Enter で送ります"));
 
     struct Button {
         const char* caption;
         int id;
         int x, y;
         bool isDefault;
+        const char* name;  // spoken: the guests' word before the caption
+        const char* description;
     };
     static constexpr Button kButtons[] = {
-        {"SEND", ids::kSend, 145, 5, true},      {"KeyUP", ids::kKeyUp, 5, 22, false},
-        {"KeyDN", ids::kKeyDown, 40, 22, false}, {"Start", ids::kStart, 75, 22, false},
-        {"Stop", ids::kStop, 110, 22, false},    {"Clear", ids::kClear, 145, 22, false},
+        {"SEND", ids::kSend, 145, 5, true, "SEND", "曲番号・機能を送ります"},
+        {"KeyUP", ids::kKeyUp, 5, 22, false, "キー上げ KeyUP", ""},
+        {"KeyDN", ids::kKeyDown, 40, 22, false, "キー下げ KeyDN", ""},
+        {"Start", ids::kStart, 75, 22, false, "演奏開始 Start", ""},
+        {"Stop", ids::kStop, 110, 22, false, "演奏中止 Stop", "歌っている曲を終わらせます"},
+        {"Clear", ids::kClear, 145, 22, false, "取消 Clear", ""},
     };
     QWidget* previous = m_commandField;
     setTabOrder(m_systemSelector, m_numberSelector);
@@ -97,6 +110,8 @@ void CRemoteDlg::createControls() {
         auto* button = place(new QPushButton(QString::fromLatin1(b.caption), this), b.id, du, b.x,
                              b.y, 32, 14);
         button->setAutoDefault(true);
+        button->setAccessibleName(QString::fromUtf8(b.name));
+        button->setAccessibleDescription(QString::fromUtf8(b.description));
         if (b.isDefault) {
             button->setDefault(true);
         }
@@ -111,11 +126,24 @@ void CRemoteDlg::createControls() {
     }
 
     m_logList = place(new LogListView(this), ids::kLogList, du, 5, 39, 172, 71);
+    m_logList->setAccessibleName(QStringLiteral("ログ"));
+    m_logList->setAccessibleDescription(QStringLiteral("送信の結果。新しい行は読み上げられます"));
     // Out of the tab order, but a click lets the keys scroll it.
     m_logList->setFocusPolicy(Qt::ClickFocus);
     m_logList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_logList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_logList->setSortingEnabled(false);
+
+    // The same mnemonics as the Win32 window's hidden labels: a way straight to each control,
+    // the log included, whatever has the focus.
+    const std::pair<Qt::Key, QWidget*> mnemonics[] = {{Qt::Key_S, m_systemSelector},
+                                                      {Qt::Key_N, m_numberSelector},
+                                                      {Qt::Key_C, m_commandField},
+                                                      {Qt::Key_L, m_logList}};
+    for (const auto& [key, target] : mnemonics) {
+        connect(new QShortcut(QKeyCombination(Qt::AltModifier, key), this), &QShortcut::activated,
+                target, [target = target] { target->setFocus(Qt::ShortcutFocusReason); });
+    }
 }
 
 int CRemoteDlg::runModal() {

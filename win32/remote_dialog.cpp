@@ -2,6 +2,7 @@
 #include "remote_dialog.hpp"
 
 #include "control_ids.hpp"
+#include "hidden_labels.hpp"
 #include "phone_messages.hpp"
 #include "resource.h"
 #include "text_convert_win.hpp"
@@ -88,6 +89,7 @@ BOOL CRemoteDlg::initialise() {
     field.cbSize = sizeof field;
     if (GetComboBoxInfo(m_commandField, &field)) {
         refusePartialPastes(field.hwndItem);
+        labelComboEdit(m_commandField, field.hwndItem, GetDlgItem(m_dialog, IDC_COMMAND_LABEL));
     }
     m_log.bind(m_dialog, GetDlgItem(m_dialog, IDC_LOG));
     addAboutItem();
@@ -153,6 +155,13 @@ INT_PTR CRemoteDlg::handle(UINT message, WPARAM wParam, LPARAM) {
             }
             if ((wParam & 0xFFF0) == kPhoneCommand) {
                 m_phones.open();
+                return TRUE;
+            }
+            return FALSE;
+        case WM_MENUCHAR:
+            // Alt and a letter that no menu item has: perhaps a hidden label's mnemonic.
+            if (focusByHiddenLabel(m_dialog, static_cast<wchar_t>(LOWORD(wParam)))) {
+                SetWindowLongPtrW(m_dialog, DWLP_MSGRESULT, MAKELRESULT(0, MNC_CLOSE));
                 return TRUE;
             }
             return FALSE;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "window_log.hpp"
 
+#include "resource.h"
 #include "text_convert_win.hpp"
 
 namespace tavik::win32 {
@@ -52,6 +53,7 @@ WindowLog::WindowLog()
 void WindowLog::bind(HWND dialog, HWND list) {
     m_dialog = dialog;
     m_list = list;
+    m_newest = GetDlgItem(dialog, IDC_LOG_NEWEST);
 }
 
 void WindowLog::appendLog(std::string_view line) {
@@ -69,6 +71,12 @@ void WindowLog::insert(const std::string& line) {
     // Selecting scrolls the line into view; then nothing stays selected.
     SendMessageW(m_list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     SendMessageW(m_list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    // Its name is the line: what a live region's change is announced with (Windows 8 and on;
+    // earlier ones ignore the event). The focus stays where it is.
+    if (m_newest != nullptr) {
+        SetWindowTextW(m_newest, wide.c_str());
+        NotifyWinEvent(EVENT_OBJECT_LIVEREGIONCHANGED, m_newest, OBJID_CLIENT, CHILDID_SELF);
+    }
 }
 
 }  // namespace tavik::win32

@@ -12,13 +12,15 @@ inline constexpr UINT kLogLinePending = WM_APP + 1;
 
 // The log list box: each line goes to the end, is scrolled into view and left unselected, and
 // also goes to standard error where the program has one (a console or a redirect). A line from
-// another thread is handed to the window's thread by a posted message.
+// another thread is handed to the window's thread by a posted message. Screen readers hear each
+// line from a hidden static that holds the newest one and tells of it as a live region.
 class WindowLog : public LogSink {
   public:
     // The constructing thread is the window's thread.
     WindowLog();
 
-    // The dialog and its list box, once they exist.
+    // The dialog and its list box, once they exist; the hidden static for the newest line is the
+    // dialog's IDC_LOG_NEWEST.
     void bind(HWND dialog, HWND list);
 
     void appendLog(std::string_view line) override;
@@ -31,6 +33,7 @@ class WindowLog : public LogSink {
 
     HWND m_dialog = nullptr;
     HWND m_list = nullptr;
+    HWND m_newest = nullptr;
     CrossThreadLog m_handOff;
 };
 

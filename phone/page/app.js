@@ -184,7 +184,7 @@ function showResult(lines, delivered, status) {
   const list = $('lines');
   list.replaceChildren();
   for (const line of lines) {
-    const item = document.createElement('li');
+    const item = document.createElement('p');
     item.textContent = line;
     list.append(item);
   }

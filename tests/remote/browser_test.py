@@ -2,10 +2,11 @@
 # SPDX-License-Identifier: MIT
 """The phone's page in a real browser (headless Chromium) against tavik-cli serve with no
 transmitter: a send by the keypad, the remembered selection, taps queued behind a slow send,
-the long press of Stop, the tap targets' size, the server's refusals, and a server fixed to one
-system.
-Usage: browser_test.py TAVIK_CLI [SCREENSHOT.png]"""
+the long press of Stop, the tap targets' size, what axe-core finds against WCAG 2.2 AA, the
+server's refusals, and a server fixed to one system.
+Usage: browser_test.py TAVIK_CLI [SCREENSHOT.png]; TAVIK_AXE_CORE names axe-core's axe.min.js."""
 
+import os
 import re
 import signal
 import subprocess
@@ -21,6 +22,8 @@ from selenium.webdriver.support.ui import Select, WebDriverWait
 
 CLI = sys.argv[1]
 SCREENSHOT = sys.argv[2] if len(sys.argv) > 2 else None
+with open(os.environ['TAVIK_AXE_CORE'], encoding='utf-8') as axe_source:
+    AXE = axe_source.read()
 NO_TRANSMITTER = '送信機がつながっていません。幹事に知らせてください。'
 FULL = '送信待ちがいっぱいです。少し待ってから押してください。'
 
@@ -71,13 +74,61 @@ def hold_stop(seconds):
         .release().perform()
 
 
+def check_accessibility(size):
+    """axe-core's WCAG 2.2 A and AA rules and its best practices find nothing; what axe does not
+    check: the edges of the keys and fields stand out from the page by 3:1, no text is small."""
+    for scheme in ('light', 'dark'):
+        driver.execute_cdp_cmd('Emulation.setEmulatedMedia', {
+            'features': [{'name': 'prefers-color-scheme', 'value': scheme}]})
+        driver.execute_script(AXE)
+        found = driver.execute_async_script("""
+            const done = arguments[arguments.length - 1];
+            axe.run(document, {runOnly: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa',
+                                         'best-practice']})
+              .then((r) => done([r.passes.length, r.violations.map((v) => `${v.id} (${v.impact}): `
+                  + v.nodes.map((n) => `${n.target.join(' ')}: ${n.failureSummary}`).join('; '))]))
+              .catch((e) => done([0, [String(e)]]));""")
+        print(f'axe-core at {size[0]}x{size[1]}, {scheme}: {found[0]} rules passed, '
+              f'{len(found[1])} violations', *found[1], sep='\n  ' if found[1] else '')
+        assert not found[1], (size, scheme, found[1])
+    faint = driver.execute_script("""
+        const luminance = (colour) => {
+          const [r, g, b] = colour.match(/[\\d.]+/g).slice(0, 3).map((c) => {
+            const v = c / 255;
+            return v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4;
+          });
+          return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+        };
+        const page = luminance(getComputedStyle(document.body).backgroundColor);
+        return [...document.querySelectorAll('button, select, input')].flatMap((e) => {
+          if (e.disabled) { return []; }
+          // The edge is the border where there is one, else the key's own background.
+          const style = getComputedStyle(e);
+          const edge = luminance(parseFloat(style.borderTopWidth) >= 1 ? style.borderTopColor
+                                                                      : style.backgroundColor);
+          const ratio = (Math.max(edge, page) + 0.05) / (Math.min(edge, page) + 0.05);
+          return ratio >= 3 ? [] : [`${e.id || e.dataset.key || e.dataset.function} ${ratio.toFixed(2)}`];
+        });""")
+    assert not faint, (size, faint)
+    # Text at least 12 px, and inputs 16 px, or iOS zooms into them.
+    small = driver.execute_script("""
+        return [...document.querySelectorAll('body *')].flatMap((e) => {
+          const px = parseFloat(getComputedStyle(e).fontSize);
+          const least = e.matches('input, select') ? 16 : 12;
+          const text = [...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim());
+          return (text || least === 16) && e.getClientRects().length && px < least ?
+              [`${e.id || e.className || e.tagName} ${px}px`] : [];
+        });""")
+    assert not small, (size, small)
+
+
 def record_results():
     """From now on, the status line and the log lines each time the status line changes."""
     driver.execute_script("""
         window.seen = [];
         new MutationObserver(() => window.seen.push([
             document.getElementById('status').textContent,
-            [...document.querySelectorAll('#lines li')].map((li) => li.textContent)]))
+            [...document.querySelectorAll('#lines p')].map((p) => p.textContent)]))
           .observe(document.getElementById('status'),
                    {childList: true, subtree: true, characterData: true});""")
 
@@ -118,6 +169,18 @@ try:
     assert Select(find('#number')).first_selected_option.text == '3'
     find('[data-function="KU"]').click()
     wait.until(lambda d: 'tavik T3 KU' in find('#lines').text)
+
+    # To screen readers and low vision: Stop's long press explained, the result spoken politely.
+    stop = find('[data-function="SP"]')
+    assert driver.execute_script(
+        'return document.getElementById(arguments[0].getAttribute("aria-describedby"))'
+        '.textContent', stop).startswith('歌っている曲を終わらせます。0.8 秒ほど押し続けると')
+    assert (find('#status').get_attribute('role'), find('#lines').get_attribute('role')) == \
+        ('status', 'log')
+    for size in ((390, 844), (360, 640)):
+        viewport(*size)
+        check_accessibility(size)
+    driver.execute_cdp_cmd('Emulation.setEmulatedMedia', {'features': []})
 
     # Every tap target is large enough for a thumb, on the smallest phone and up.
     for width, height in ((360, 640), (390, 844), (768, 1024)):

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -248,6 +249,14 @@ TEST_F(DialogTest, EnterSendsUnlessAnotherButtonHasFocus) {
     button(ids::kKeyDown)->setFocus();
     QTest::keyClick(button(ids::kKeyDown), Qt::Key_Return);
     EXPECT_EQ(lines().back(), "tavik J KD");
+    // Alt and a letter go straight to a control, as in the Win32 window.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    for (const auto& [key, id] : {std::pair{Qt::Key_S, ids::kSystemSelector},
+                                  {Qt::Key_C, ids::kCommandField},
+                                  {Qt::Key_L, ids::kLogList}}) {
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+        EXPECT_TRUE(dialog->control(id)->hasFocus()) << id;
+    }
 }
 
 TEST_F(DialogTest, CloseShutsTheLinkDownAndEscapeDoesNot) {
@@ -356,6 +365,43 @@ TEST_F(DialogTest, MaximisedWindowsTakeTheGivenSize) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->maximumSize() == fixed; })) << name;
         EXPECT_EQ(window->size(), fixed) << name;
         window->hide();
+    }
+}
+
+// The two boxes to a screen reader (the main window's controls are checked over AT-SPI): the
+// images have text alternatives, the buttons names and shortcuts.
+TEST_F(DialogTest, BoxesNameTheirImagesAndButtons) {
+    const std::string link = "http://192.0.2.1:8462/#k=x";
+    CAboutDlg about(dialog.get());
+    PhoneRemoteDialog phones(
+        dialog.get(), {link}, [] {}, [](bool) {});
+    const auto child = [](QWidget& box, const char* name) {
+        return box.findChild<QWidget*>(QString::fromLatin1(name));
+    };
+    const struct {
+        QWidget* widget;
+        QAccessible::Role role;
+        std::string name, description, shortcut;
+    } cases[] = {
+        {child(about, "icon"), QAccessible::Graphic, "tavik のアイコン", "", ""},
+        {about.findChild<QPushButton*>(), QAccessible::Button, "OK", "", ""},
+        {child(phones, "qrCode"), QAccessible::Graphic, "接続用リンクの QR コード", link, ""},
+        {child(phones, "stopServing"), QAccessible::Button, "受付を終了(S)",
+         "すべてのスマホからの操作を止めます", "Alt+S"},
+        {child(phones, "everySystem"), QAccessible::CheckBox, "どのシステムにも送れるようにする(A)",
+         "", "Alt+A"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(c.widget, nullptr) << c.name;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c.widget);
+        EXPECT_EQ(a->role(), c.role) << c.name;
+        EXPECT_EQ(a->text(QAccessible::Name).toStdString(), c.name);
+        EXPECT_EQ(a->text(QAccessible::Description).toStdString(), c.description) << c.name;
+        const QStringList keys = a->actionInterface() != nullptr
+                                     ? a->actionInterface()->keyBindingsForAction(
+                                           QAccessibleActionInterface::pressAction())
+                                     : QStringList();
+        EXPECT_EQ(keys.join(QString()).toStdString(), c.shortcut) << c.name;
     }
 }
 

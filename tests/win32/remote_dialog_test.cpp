@@ -4,6 +4,7 @@
 #include "remote_dialog.hpp"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <atomic>
@@ -125,6 +126,93 @@ TEST(Win32Window, APasteThatDoesNotFitIsRefusedWhole) {
     SetTimer(nullptr, 0, 10, pasteEach);
     EXPECT_EQ(dialog.runModal(), IDCANCEL);
     EXPECT_EQ(g_pasted, (std::vector<std::string>{"", "1234", ""}));
+}
+
+// What a screen reader is told of the command field over MSAA (Wine's oleacc models edit
+// controls only): its name and shortcut from its label; the shortcut works though the dialog
+// manager cannot see the label's mnemonic; each log line is raised as a live-region change of
+// the hidden static that holds it.
+struct ReaderScript {
+    int step = 0;
+    std::wstring name, shortcut, newest;
+    bool focusedByMnemonic = false;
+    std::vector<std::wstring> announced;  // the live static's text at each live-region event
+};
+ReaderScript* g_reader = nullptr;
+// EVENT_OBJECT_LIVEREGIONCHANGED (Windows 8 on), whose name Boost's Windows 7 target hides here.
+constexpr DWORD kLiveRegionChanged = 0x8019;
+
+void CALLBACK liveRegionChanged(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD, DWORD) {
+    wchar_t text[64] = {};
+    GetWindowTextW(window, text, 64);
+    g_reader->announced.push_back(text);
+}
+
+std::wstring accessibleText(HWND window, HRESULT (IAccessible::*get)(VARIANT, BSTR*)) {
+    IAccessible* accessible = nullptr;
+    std::wstring text;
+    if (SUCCEEDED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT),
+                                             __uuidof(IAccessible),
+                                             reinterpret_cast<void**>(&accessible)))) {
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR got = nullptr;
+        if (SUCCEEDED((accessible->*get)(self, &got)) && got != nullptr) {
+            text = got;
+            SysFreeString(got);
+        }
+        accessible->Release();
+    }
+    return text;
+}
+
+void CALLBACK readAsAScreenReader(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowW(L"#32770", L"TAVIK");
+    if (dialog == nullptr) {
+        return;
+    }
+    ReaderScript& s = *g_reader;
+    COMBOBOXINFO field{};
+    field.cbSize = sizeof field;
+    GetComboBoxInfo(GetDlgItem(dialog, ids::kCommandField), &field);
+    if (s.step++ == 0) {
+        s.name = accessibleText(field.hwndItem, &IAccessible::get_accName);
+        s.shortcut = accessibleText(field.hwndItem, &IAccessible::get_accKeyboardShortcut);
+        SetFocus(GetDlgItem(dialog, ids::kSend));
+        PostMessageW(GetFocus(), WM_SYSCHAR, L'c', 1 << 29);  // Alt+C, through the dialog's loop
+        return;
+    }
+    KillTimer(nullptr, timer);
+    s.focusedByMnemonic = GetFocus() == field.hwndItem;
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(ids::kKeyUp, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, ids::kKeyUp)));
+    wchar_t newest[64] = {};
+    GetDlgItemTextW(dialog, IDC_LOG_NEWEST, newest, 64);
+    s.newest = newest;
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+TEST(Win32Window, NamesTheCommandFieldToScreenReaders) {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    test::FakeHidBackend backend;
+    ReaderScript script;
+    g_reader = &script;
+    CRemoteDlg dialog(GetModuleHandleW(nullptr), backend, presetsFromArguments({"J"}));
+    SetTimer(nullptr, 0, 10, readAsAScreenReader);
+    HWINEVENTHOOK hook =
+        SetWinEventHook(kLiveRegionChanged, kLiveRegionChanged, nullptr, liveRegionChanged,
+                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    EXPECT_EQ(dialog.runModal(), IDCANCEL);
+    UnhookWinEvent(hook);
+    EXPECT_EQ(utf8FromWide(script.name), "曲番号・機能(C)");
+    EXPECT_EQ(utf8FromWide(script.shortcut), "Alt+C");
+    EXPECT_TRUE(script.focusedByMnemonic);
+    EXPECT_EQ(utf8FromWide(script.newest), "tavik J KU");
+    ASSERT_EQ(script.announced.size(), 2U) << "one event a line";
+    EXPECT_EQ(utf8FromWide(script.announced[1]), "tavik J KU");
+    g_reader = nullptr;
+    CoUninitialize();
 }
 
 // The phones' item, driven step by step from the window's own thread: a phone's send must run
