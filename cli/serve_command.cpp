@@ -128,6 +128,10 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     session.start();
     if (const Result<void> started = phones.start(session, pipeline); !started) {
         err << "tavik-cli: " << started.error() << '\n';
+        if (started.error().find("Address already in use") != std::string::npos) {
+            err << "tavik-cli: another program serves on that port; choose another with "
+                   "--listen 0.0.0.0:PORT (and let it through the firewall)\n";
+        }
         session.shutdown();
         return kExitBadInput;
     }

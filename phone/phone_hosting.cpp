@@ -26,8 +26,14 @@ void PhoneHosting::open() {
         m_everySystem = false;
         followSelectors();
         m_session.appendLog(messages::kServingStarted);
+        m_portNote = m_phones->tookAnotherPort()
+                         ? messages::portTakenNote(m_phones->portAsked(), m_phones->port())
+                         : std::string();
+        if (!m_portNote.empty()) {
+            m_session.appendLog(m_portNote);
+        }
     }
-    m_view.showPhoneBox(m_phones->urls(), m_system);
+    m_view.showPhoneBox(m_phones->urls(), m_system, m_portNote);
 }
 
 void PhoneHosting::stop() {

@@ -16,9 +16,10 @@ namespace tavik::phone {
 class PhoneHostingView {
   public:
     virtual ~PhoneHostingView() = default;
-    // Opens the box (or brings it forward) with the guests' links and the system phones send to
-    // (empty: every system).
-    virtual void showPhoneBox(const std::vector<std::string>& urls, const std::string& system) = 0;
+    // Opens the box (or brings it forward) with the guests' links, the system phones send to
+    // (empty: every system) and a note on the port when the usual one was taken (else empty).
+    virtual void showPhoneBox(const std::vector<std::string>& urls, const std::string& system,
+                              const std::string& portNote) = 0;
     // The system phones send to has changed; empty: every system.
     virtual void setPhoneSystem(const std::string& system) = 0;
     virtual void closePhoneBox() = 0;
@@ -60,6 +61,7 @@ class PhoneHosting {
     std::unique_ptr<PhoneService> m_phones;
     bool m_everySystem = false;
     std::string m_system;
+    std::string m_portNote;
 };
 
 }  // namespace tavik::phone

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // What the web remote tells a phone, besides the send's own log lines.
@@ -23,6 +24,12 @@ inline constexpr std::string_view kOnlySystem = "このパーティーで送れ�
 inline constexpr std::string_view kServingStarted = "スマホからの操作を受け付けています。";
 inline constexpr std::string_view kServingStopped = "スマホからの操作の受付を終了しました。";
 inline constexpr std::string_view kCannotServe = "スマホからの操作を受け付けられません";
+// When the port asked for is taken and another one serves: a firewall rule for the first does not
+// cover the second.
+inline std::string portTakenNote(int asked, int taken) {
+    return "ポート " + std::to_string(asked) + " は使用中のため、ポート " + std::to_string(taken) +
+           " で受け付けています。";
+}
 // Escape while serving: it would end every guest's link without a word.
 inline constexpr std::string_view kEscapeWhileServing =
     "スマホからの操作を受付中なので Esc では閉じません。閉じるときはウィンドウの × "

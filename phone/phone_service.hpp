@@ -59,6 +59,11 @@ class PhoneService {
     // "http://ADDR:PORT/#k=TOKEN", one for each address that reaches it, loopback last.
     const std::vector<std::string>& urls() const { return m_urls; }
     int port() const { return m_server ? m_server->port() : 0; }
+    // Whether the port asked for was taken, so that another one serves.
+    bool tookAnotherPort() const {
+        return serving() && m_options.port != 0 && port() != m_options.port;
+    }
+    int portAsked() const { return m_options.port; }
 
   private:
     Options m_options;

@@ -220,6 +220,8 @@ TEST(PhoneServer, AnswersEachRequestAsTheRulesSay) {
         EXPECT_EQ(reply.header("X-Content-Type-Options"), "nosniff");
         EXPECT_NE(reply.header("Content-Security-Policy").find("default-src 'none'"),
                   std::string::npos);
+        EXPECT_EQ(reply.header("Referrer-Policy"), "no-referrer");
+        EXPECT_EQ(reply.header("X-Frame-Options"), "DENY");
         EXPECT_FALSE(reply.has("Access-Control-Allow-Origin"));
     }
     // Only the one send that encoded reached the transmitter (one report); no line has the token.
@@ -263,8 +265,7 @@ TEST(PhoneServer, KeepsToTheFixedSystem) {
     // Every system open: the host's selection is what a page offers first.
     served.server->fixSystem(std::nullopt, resolveSystemToken("T5"));
     const std::string every = served.get("/api/systems", bearer).body;
-    EXPECT_NE(every.find(R"({"current":5,"letter":"T","name":"TOEI システム")"),
-              std::string::npos)
+    EXPECT_NE(every.find(R"({"current":5,"letter":"T","name":"TOEI システム")"), std::string::npos)
         << every;
     EXPECT_EQ(every.find("current"), every.rfind("current")) << "one system is the host's";
     EXPECT_EQ(served.send(sendBody("T5", "12")).status, 200);
@@ -446,17 +447,28 @@ TEST(PhoneServer, StopsPromptlyUnderLoad) {
 // said in the log, the box shown with the links and told which system phones send to.
 TEST(PhoneHosting, ServesTheWindowsSelectionOrEverySystem) {
     struct Box : PhoneHostingView {
-        void showPhoneBox(const std::vector<std::string>& shown, const std::string& to) override {
+        void showPhoneBox(const std::vector<std::string>& shown, const std::string& to,
+                          const std::string& note) override {
             urls = shown;
             system = to;
+            portNote = note;
             open = true;
         }
         void setPhoneSystem(const std::string& to) override { system = to; }
         void closePhoneBox() override { open = false; }
         std::vector<std::string> urls;
         std::string system = "-";
+        std::string portNote;
         bool open = false;
     } box;
+    // The usual port taken: the box and the log say which one serves instead.
+    ServerOptions usual;
+    usual.port = kDefaultPort;
+    struct : PhoneSends {
+        Admission submit(std::string, std::string, Done) override { return Admission::kStopped; }
+    } none;
+    PhoneServer holder(none, usual);
+    (void)holder.start();  // taken already, by another, is as good
     FakeHidBackend backend;
     test::RecordingLog log;
     test::FakeView view;
@@ -472,6 +484,8 @@ TEST(PhoneHosting, ServesTheWindowsSelectionOrEverySystem) {
     EXPECT_EQ(box.system, "TOEI システム 3");
     ASSERT_FALSE(box.urls.empty());
     EXPECT_NE(box.urls.back().find("/#k="), std::string::npos) << box.urls.back();
+    EXPECT_EQ(box.urls.back().find(":8462/"), std::string::npos) << box.urls.back();
+    EXPECT_EQ(box.portNote.rfind("ポート 8462 は使用中のため、ポート ", 0), 0U) << box.portNote;
     view.numbers.select(4);
     hosting.followSelectors();
     EXPECT_EQ(box.system, "TOEI システム 5");
@@ -480,8 +494,9 @@ TEST(PhoneHosting, ServesTheWindowsSelectionOrEverySystem) {
     hosting.stop();
     EXPECT_FALSE(hosting.serving());
     EXPECT_FALSE(box.open);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{std::string(messages::kServingStarted),
-                                                     std::string(messages::kServingStopped)}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{std::string(messages::kServingStarted), box.portNote,
+                                        std::string(messages::kServingStopped)}));
 }
 
 TEST(PhoneServer, SlowAndIdleClientsCannotHoldIt) {

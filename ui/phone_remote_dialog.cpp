@@ -15,7 +15,7 @@
 namespace tavik::ui {
 
 PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::string>& urls,
-                                     std::function<void()> stopServing,
+                                     const std::string& portNote, std::function<void()> stopServing,
                                      std::function<void(bool everySystem)> openToEverySystem)
     : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -45,6 +45,11 @@ PhoneRemoteDialog::PhoneRemoteDialog(QWidget* parent, const std::vector<std::str
     links->setAccessibleDescription(QStringLiteral("接続用リンク"));
     links->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(links);
+    if (!portNote.empty()) {
+        auto* note = new QLabel(QString::fromStdString(portNote), this);
+        note->setObjectName(QStringLiteral("portNote"));
+        layout->addWidget(note);
+    }
     layout->addWidget(new QLabel(
         QStringLiteral("リンクを知っている人は誰でも送信できます。閉じても受付は続きます。"),
         this));

@@ -17,8 +17,9 @@ namespace tavik::ui {
 // button's click or its mnemonic, never a stray key.
 class PhoneRemoteDialog : public QDialog {
   public:
+    // `portNote`, when not empty, says that the usual port was taken and which one serves.
     PhoneRemoteDialog(QWidget* parent, const std::vector<std::string>& urls,
-                      std::function<void()> stopServing,
+                      const std::string& portNote, std::function<void()> stopServing,
                       std::function<void(bool everySystem)> openToEverySystem);
 
     // The system (and number) phones send to, or every system.

@@ -206,10 +206,11 @@ QWidget* CRemoteDlg::control(int id) const {
     return nullptr;
 }
 
-void CRemoteDlg::showPhoneBox(const std::vector<std::string>& urls, const std::string& system) {
+void CRemoteDlg::showPhoneBox(const std::vector<std::string>& urls, const std::string& system,
+                              const std::string& portNote) {
     if (!m_phoneDialog) {
         m_phoneDialog = new PhoneRemoteDialog(
-            this, urls, [this] { stopPhones(); },
+            this, urls, portNote, [this] { stopPhones(); },
             [this](bool everySystem) { m_phones->setEverySystem(everySystem); });
         setPhoneSystem(system);
         m_phoneDialog->placeBeside(*this);

@@ -86,7 +86,8 @@ class CRemoteDlg : public QDialog, public RemoteView, public phone::PhoneHosting
     void endDialog(int result) override;
 
     // PhoneHostingView
-    void showPhoneBox(const std::vector<std::string>& urls, const std::string& system) override;
+    void showPhoneBox(const std::vector<std::string>& urls, const std::string& system,
+                      const std::string& portNote) override;
     void setPhoneSystem(const std::string& system) override;
     void closePhoneBox() override;
 

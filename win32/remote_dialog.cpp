@@ -201,10 +201,16 @@ bool CRemoteDlg::paintMinimised() {
     return true;
 }
 
-void CRemoteDlg::showPhoneBox(const std::vector<std::string>& urls, const std::string& system) {
+void CRemoteDlg::showPhoneBox(const std::vector<std::string>& urls, const std::string& system,
+                              const std::string& portNote) {
     if (!m_phoneBox || !m_phoneBox->isOpen()) {
+        // The port's note goes under the links, where the port shows.
+        std::vector<std::string> lines = urls;
+        if (!portNote.empty()) {
+            lines.push_back(portNote);
+        }
         m_phoneBox = std::make_unique<PhoneBox>(
-            m_instance, m_dialog, urls,
+            m_instance, m_dialog, lines,
             PhoneBox::Actions{[dialog = m_dialog] { PostMessageW(dialog, kStopPhones, 0, 0); },
                               [this](bool everySystem) { m_phones.setEverySystem(everySystem); },
                               {}});

@@ -38,7 +38,8 @@ class CRemoteDlg : public RemoteView, public phone::PhoneHostingView {
     void endDialog(int result) override;
 
     // PhoneHostingView
-    void showPhoneBox(const std::vector<std::string>& urls, const std::string& system) override;
+    void showPhoneBox(const std::vector<std::string>& urls, const std::string& system,
+                      const std::string& portNote) override;
     void setPhoneSystem(const std::string& system) override;
     void closePhoneBox() override;
 

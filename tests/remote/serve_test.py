@@ -90,7 +90,9 @@ port = server.urls[-1].rsplit(':', 1)[1].split('/')[0]
 for args, said in [(['--system', 'ZZ'], "--system takes a system"),
                    (['--system', 'T9'], "not 'T9'"),
                    (['--listen', '127.0.0.1:' + port],
-                    f'cannot listen on 127.0.0.1:{port}: Address already in use')]:
+                    f'cannot listen on 127.0.0.1:{port}: Address already in use\n'
+                    'tavik-cli: another program serves on that port; choose another with '
+                    '--listen 0.0.0.0:PORT')]:
     out = subprocess.run([CLI, 'serve', *args], capture_output=True, text=True, timeout=10)
     check(out.returncode == 2 and said in out.stderr, f'{args}: {out.returncode} {out.stderr}')
 code, _, _ = server.stop(signal.SIGINT)

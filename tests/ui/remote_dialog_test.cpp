@@ -350,7 +350,7 @@ TEST_F(DialogTest, MaximisedWindowsTakeTheGivenSize) {
     ASSERT_TRUE(initialiseWith("", "", ""));
     CAboutDlg about(dialog.get());
     PhoneRemoteDialog phones(
-        dialog.get(), {"http://192.0.2.1:8462/#k=x"}, [] {}, [](bool) {});
+        dialog.get(), {"http://192.0.2.1:8462/#k=x"}, {}, [] {}, [](bool) {});
     for (QDialog* window : {static_cast<QDialog*>(dialog.get()), static_cast<QDialog*>(&about),
                             static_cast<QDialog*>(&phones)}) {
         const std::string name = window->windowTitle().toStdString();
@@ -374,7 +374,7 @@ TEST_F(DialogTest, BoxesNameTheirImagesAndButtons) {
     const std::string link = "http://192.0.2.1:8462/#k=x";
     CAboutDlg about(dialog.get());
     PhoneRemoteDialog phones(
-        dialog.get(), {link}, [] {}, [](bool) {});
+        dialog.get(), {link}, {}, [] {}, [](bool) {});
     const auto child = [](QWidget& box, const char* name) {
         return box.findChild<QWidget*>(QString::fromLatin1(name));
     };
