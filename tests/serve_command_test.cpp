@@ -27,9 +27,19 @@ using test::FakeHidBackend;
 constexpr char kToken[] = "00112233445566778899aabbccddeeff";
 constexpr char kDevice[] = "/dev/hidraw0";
 
-// Sends for a server that only holds its port.
-struct NoSends : PhoneSends {
-    Admission submit(std::string, std::string, Done) override { return Admission::kStopped; }
+// A server on a free loopback port that only holds it.
+struct HeldPort {
+    struct NoSends : PhoneSends {
+        Admission submit(std::string, std::string, Done) override { return Admission::kStopped; }
+    } none;
+    static ServerOptions loopback() {
+        ServerOptions options;
+        options.address = "127.0.0.1";
+        options.port = 0;
+        return options;
+    }
+    PhoneServer server{none, loopback()};
+    Result<void> started = server.start();
 };
 
 // tavik-cli serve in this process, over the scripted transmitter: a phone's send, the
@@ -42,14 +52,9 @@ TEST(ServeCommand, SendsAndStopsCleanlyOnSigterm) {
     // A port that is free now, so that the test knows where to connect.
     int port = 0;
     {
-        NoSends unused;
-        ServerOptions options;
-        options.address = "127.0.0.1";
-        options.port = 0;
-        PhoneServer probe(unused, options);
-        const Result<void> started = probe.start();
-        ASSERT_TRUE(started) << started.error();
-        port = probe.port();
+        const HeldPort probe;
+        ASSERT_TRUE(probe.started) << probe.started.error();
+        port = probe.server.port();
     }
     FakeHidBackend backend;
     backend.plug({kDevice});
@@ -142,20 +147,15 @@ TEST(AccessToken, RefusesWhatIsNoPrivateFileOfOurs) {
 // A --device that names none of the transmitters present is told at the start, before any
 // guest's send could only say that none was found (here the port is taken, so serving ends).
 TEST(ServeCommand, WarnsAtStartOfAnUnmatchedDevice) {
-    NoSends unused;
-    ServerOptions options;
-    options.address = "127.0.0.1";
-    options.port = 0;
-    PhoneServer holder(unused, options);
-    const Result<void> started = holder.start();
-    ASSERT_TRUE(started) << started.error();
+    const HeldPort holder;
+    ASSERT_TRUE(holder.started) << holder.started.error();
     FakeHidBackend backend;
     backend.plug({kDevice});
     std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;
     cli::runCli({"tavik-cli", "serve", "--device", "nosuch", "--listen",
-                 "127.0.0.1:" + std::to_string(holder.port())},
+                 "127.0.0.1:" + std::to_string(holder.server.port())},
                 in, out, err, &backend);
     EXPECT_EQ(err.str().rfind("tavik-cli: no transmitter matches --device nosuch; found: " +
                                   std::string(kDevice) + "\n",
