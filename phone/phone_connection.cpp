@@ -149,11 +149,13 @@ void Connection::handleSend(const std::string& body) {
     // Counted before it is handed over: a stop that looks meanwhile waits for its answer.
     m_server.answerPending();
     m_answerPending = true;
-    const auto executor = m_stream.get_executor();
+    // The answer comes back on the thread that owns the session: onto this connection's strand
+    // (the stream's executor is set once, when the socket is made).
     const PhoneSends::Admission admission = m_server.sends().submit(
         request.system, request.command,
-        [self = shared_from_this(), executor](std::optional<SendResult> result) {
-            asio::post(executor, [self, result = std::move(result)] { self->answerSend(result); });
+        [self = shared_from_this()](std::optional<SendResult> result) {
+            asio::post(self->m_stream.get_executor(),
+                       [self, result = std::move(result)] { self->answerSend(result); });
         });
     if (admission != PhoneSends::Admission::kAccepted) {
         answerOut();

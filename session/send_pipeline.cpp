@@ -27,7 +27,7 @@ SendPipeline::~SendPipeline() {
 SendPipeline::Admission SendPipeline::submit(SendCommand command, Done done, SendSource source,
                                              std::size_t maxWaiting) {
     const bool onOwner = std::this_thread::get_id() == m_owner;
-    bool now = false;
+    std::optional<Entry> entry(Entry{source, std::move(command), std::move(done)});
     bool post = false;
     {
         std::lock_guard lock(m_mutex);
@@ -37,16 +37,17 @@ SendPipeline::Admission SendPipeline::submit(SendCommand command, Done done, Sen
         if (m_waiting.size() >= maxWaiting) {
             return Admission::kFull;
         }
-        now = onOwner && m_waiting.empty() && !m_sending && !m_timerArmed &&
-              std::chrono::steady_clock::now() >= m_session.nextPacketDue();
+        const bool now = onOwner && m_waiting.empty() && !m_sending && !m_timerArmed &&
+                         std::chrono::steady_clock::now() >= m_session.nextPacketDue();
         if (!now) {
-            m_waiting.push_back({source, std::move(command), std::move(done)});
+            m_waiting.push_back(std::move(*entry));
+            entry.reset();
             post = !m_pumpPosted;
-            m_pumpPosted = m_pumpPosted || post;
+            m_pumpPosted = true;
         }
     }
-    if (now) {
-        begin({source, std::move(command), std::move(done)});
+    if (entry) {
+        begin(std::move(*entry));
     } else if (post) {
         m_loop.post([this, alive = std::weak_ptr<bool>(m_alive)] {
             if (alive.lock()) {

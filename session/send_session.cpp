@@ -95,7 +95,7 @@ SendSession::Step SendSession::beginSend(const SendCommand& command) {
     if (encoded.status != EncodeStatus::kEncoded) {
         return refuse(encoded.status);
     }
-    Active& active = m_active.emplace();
+    SendInProgress& active = m_active.emplace();
     active.system = system;
     active.number = number;
     active.text = text;
@@ -120,13 +120,13 @@ SendSession::Step SendSession::refuse(EncodeStatus status) {
     return {std::move(result), {}};
 }
 
-bool SendSession::waitEnds(const Active& active) const {
+bool SendSession::waitEnds(const SendInProgress& active) const {
     return active.wait.limit.count() <= 0 || m_stopWaiting ||
            (active.wait.stop != nullptr && active.wait.stop->load());
 }
 
 SendSession::Step SendSession::advance() {
-    Active& active = *m_active;
+    SendInProgress& active = *m_active;
     m_log.record(&active.result.lines);
     if (active.search) {
         active.search = false;

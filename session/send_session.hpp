@@ -73,10 +73,26 @@ struct SendCommand {
     TransmitterWait wait;
 };
 
+// A send in progress between its steps; the session's own.
+struct SendInProgress {
+    SystemId system = -1;
+    std::int32_t number = -1;
+    std::string text;
+    TransmitterWait wait;
+    std::chrono::steady_clock::time_point deadline;
+    SendResult result;
+    TransmitResult sent = TransmitResult::kNotConnected;
+    bool attempted = false;  // the first write (with its own search) has been tried
+    bool written = false;    // this round's write has been tried
+    bool search = false;     // the next step searches before it writes
+    bool absenceLogged = false;
+    bool rewritten = false;  // a packet whose first write failed is written once more, no more
+};
+
 // The program's one send session, beneath every front end: the encoder with its packet and
 // lasting state, the link, the time of the last packet and a lost connection's remains. Every
-// method is for the thread that owns the link (the window's thread, or the CLI's loop thread),
-// but connectionLost; log lines of the reader thread reach `log` as the link says.
+// method is for the thread that owns the link (the window's thread, or the CLI's loop thread);
+// log lines of the reader thread reach `log` as the link says.
 //
 // A send runs in steps so that nothing sleeps on the owner's thread: beginSend makes the first
 // attempt; while it waits for its transmitter (or for the gap before a packet), the step names
@@ -158,33 +174,17 @@ class SendSession {
         std::vector<std::string>* m_recording = nullptr;
     };
 
-    // The send in progress between its steps.
-    struct Active {
-        SystemId system = -1;
-        std::int32_t number = -1;
-        std::string text;
-        TransmitterWait wait;
-        std::chrono::steady_clock::time_point deadline;
-        SendResult result;
-        TransmitResult sent = TransmitResult::kNotConnected;
-        bool attempted = false;  // the first write (with its own search) has been tried
-        bool written = false;    // this round's write has been tried
-        bool search = false;     // the next step searches before it writes
-        bool absenceLogged = false;
-        bool rewritten = false;  // a packet whose first write failed is written once more, no more
-    };
-
     SendResult sendNow(const SendCommand& command);
     Step refuse(EncodeStatus status);
     Step advance();
     Step finish();
-    bool waitEnds(const Active& active) const;
+    bool waitEnds(const SendInProgress& active) const;
 
     RecordingLog m_log;
     CommandEncoder m_encoder;
     std::chrono::milliseconds m_gap;
     std::optional<std::chrono::steady_clock::time_point> m_lastWriteEnd;
-    std::optional<Active> m_active;
+    std::optional<SendInProgress> m_active;
     bool m_stopWaiting = false;
     // Before the link, whose reader sets and calls them.
     std::atomic<bool> m_lost{false};

@@ -395,8 +395,8 @@ TEST(PhoneServer, AnswersEverySendThatWaitedLongerThanItsDeadline) {
     Served served({100, 8}, options, 200ms);
     std::vector<std::thread> clients;
     std::vector<int> statuses(8, 0);
-    for (std::size_t i = 0; i < statuses.size(); ++i) {
-        clients.emplace_back([&, i] { statuses[i] = served.send(sendBody("T3", "12")).status; });
+    for (int& status : statuses) {
+        clients.emplace_back([&] { status = served.send(sendBody("T3", "12")).status; });
     }
     for (auto& client : clients) {
         client.join();

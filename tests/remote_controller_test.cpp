@@ -15,7 +15,6 @@ namespace tavik {
 namespace {
 
 using test::FakeHidBackend;
-using test::FakeList;
 using test::FakeView;
 using test::RecordingLog;
 

@@ -86,7 +86,7 @@ TEST(SendPipeline, KeepsTheGapWithoutHoldingTheOwner) {
     std::atomic<int> done{0};
     for (int i = 0; i < 5; ++i) {
         owner.pipeline().submit(SendCommand::token("J", "KU"),
-                                [&](std::optional<SendResult>) { ++done; });
+                                [&](const std::optional<SendResult>&) { ++done; });
     }
     auto longest = 0ms;
     auto last = std::chrono::steady_clock::now();
@@ -114,10 +114,10 @@ TEST(SendPipeline, CloseAnswersWhatWaitsAndEndsTheSendInProgress) {
     test::OwnerThread owner(backend, log);
     std::vector<std::optional<SendResult>> results(3);
     std::atomic<int> done{0};
-    for (std::size_t i = 0; i < results.size(); ++i) {
+    for (std::optional<SendResult>& slot : results) {
         owner.pipeline().submit(SendCommand::token("J", "KU", {60s, nullptr}),
-                                [&, i](std::optional<SendResult> result) {
-                                    results[i] = std::move(result);
+                                [&](std::optional<SendResult> result) {
+                                    slot = std::move(result);
                                     ++done;
                                 });
     }

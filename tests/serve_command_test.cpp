@@ -100,7 +100,7 @@ TEST(AccessToken, RefusesWhatIsNoPrivateFileOfOurs) {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directory(dir);
     const auto file = [&](const char* name, mode_t mode) {
-        const std::string path = dir + name;
+        std::string path = dir + name;
         std::ofstream(path) << kToken << '\n';
         chmod(path.c_str(), mode);
         return path;

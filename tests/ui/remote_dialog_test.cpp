@@ -463,8 +463,9 @@ TEST_F(DialogTest, ServesPhonesThroughTheWindowsSession) {
     EXPECT_GT(systems().size(), 500U) << "every system";
 
     std::atomic<int> status{0};
-    std::thread phone(
-        [&] { status = test::postSend(port, token, R"({"system":"T3","command":"12"})").status; });
+    std::thread phone([&, port = port, token = token] {
+        status = test::postSend(port, token, R"({"system":"T3","command":"12"})").status;
+    });
     while (status.load() == 0) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
@@ -517,11 +518,11 @@ TEST_F(DialogTest, KeepsTurningWhilePhonesSend) {
         lastTick = clock.elapsed();
     });
     ticks.start(10);
-    for (std::size_t i = 0; i < statuses.size(); ++i) {
+    for (std::atomic<int>& status : statuses) {
         // Four a second: within the phones' limit of five.
         QTest::qWait(250);
-        phones.emplace_back([&, i, port = port, token = token] {
-            statuses[i] = test::postSend(port, token, R"({"system":"T3","command":"12"})").status;
+        phones.emplace_back([&status, port = port, token = token] {
+            status = test::postSend(port, token, R"({"system":"T3","command":"12"})").status;
         });
     }
     const auto allAnswered = [&] {
