@@ -22,18 +22,7 @@ namespace {
 constexpr DWORD kWriteTimeoutMs = 1000;
 
 std::string lastErrorText() {
-    const DWORD code = GetLastError();
-    wchar_t* text = nullptr;
-    FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = text != nullptr ? utf8FromWide(text) : "error " + std::to_string(code);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message;
+    return systemErrorText(GetLastError());
 }
 
 // Closes the handle when it goes.

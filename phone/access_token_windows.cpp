@@ -10,43 +10,13 @@
 #include <memory>
 
 #include "access_token.hpp"
+#include "text_convert_win.hpp"
 
 namespace tavik::phone {
 namespace {
 
-std::wstring wide(const std::string& utf8) {
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), length);
-    return out;
-}
-
-// The system's own words for `error`, in UTF-8 without the line end; the number when it has none.
-std::string systemMessage(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    if (length == 0 || text == nullptr) {
-        return "error " + std::to_string(error);
-    }
-    std::wstring message(text, length);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                                message.back() == L' ' || message.back() == L'.')) {
-        message.pop_back();
-    }
-    const int size = WideCharToMultiByte(
-        CP_UTF8, 0, message.data(), static_cast<int>(message.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, message.data(), static_cast<int>(message.size()), out.data(),
-                        size, nullptr, nullptr);
-    return out;
-}
-
 std::string failure(const std::string& path, const char* what, DWORD error) {
-    return "cannot " + std::string(what) + " token file " + path + ": " + systemMessage(error);
+    return "cannot " + std::string(what) + " token file " + path + ": " + systemErrorText(error);
 }
 
 struct HandleCloser {
@@ -131,7 +101,7 @@ Result<std::string> createTokenFile(const std::string& path, PSID user) {
     }
     const std::unique_ptr<void, LocalFreer> kept(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-    const std::wstring name = wide(path);
+    const std::wstring name = wideFromUtf8(path);
     const Handle file(CreateFileW(name.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
@@ -154,7 +124,7 @@ Result<std::string> createTokenFile(const std::string& path, PSID user) {
 Result<void> fillRandom(unsigned char* bytes, std::size_t size) {
     // The system's cryptographic generator, as rand_s uses it.
     if (!RtlGenRandom(bytes, static_cast<ULONG>(size))) {
-        return Failure{systemMessage(GetLastError())};
+        return Failure{systemErrorText(GetLastError())};
     }
     return {};
 }
@@ -165,7 +135,7 @@ Result<std::string> loadOrCreateTokenFile(const std::string& path) {
     if (user == nullptr) {
         return Failure{failure(path, "check", GetLastError())};
     }
-    const std::wstring name = wide(path);
+    const std::wstring name = wideFromUtf8(path);
     const Handle file(CreateFileW(name.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {

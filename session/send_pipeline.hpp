@@ -15,7 +15,7 @@
 namespace tavik {
 
 // Where a command came from, so that one source's waiting commands can be withdrawn.
-enum class SendSource { kWindow, kPhones, kBatch, kBroker };
+enum class SendSource { kWindow, kPhones, kBatch };
 
 // The one way into the send session for every source of commands.
 //
@@ -55,8 +55,6 @@ class SendPipeline {
 
     // Any thread: how many commands wait, the one in progress not counted.
     std::size_t waiting() const;
-    // Owner: whether a send is in progress or waits for its gap.
-    bool busy() const { return m_sending || m_timerArmed; }
 
   private:
     struct Entry {

@@ -130,7 +130,6 @@ class SendSession {
     Step continueSend();
     // Makes the send in progress end at its next step (serving stopped under it).
     void stopWaiting() { m_stopWaiting = true; }
-    bool sending() const { return m_active.has_value(); }
 
     // One attempt, no waiting; for callers without a loop and for tests. The gap is not kept.
     SendResult send(SystemId system, std::int32_t number, std::string_view text);
