@@ -27,12 +27,13 @@ inline constexpr std::string_view kCannotServe = "スマホからの操作を受
 // When the port asked for is taken and another one serves: a firewall rule for the first does not
 // cover the second.
 inline std::string portTakenNote(int asked, int taken) {
-    return "ポート " + std::to_string(asked) + " は使用中のため、ポート " + std::to_string(taken) +
-           " で受け付けています。";
+    // Short enough for one line of the window's log.
+    return "ポート " + std::to_string(asked) + " は使用中のため " + std::to_string(taken) +
+           " で受付中です。";
 }
 // Escape while serving: it would end every guest's link without a word.
+// Short enough for one line of the window's log.
 inline constexpr std::string_view kEscapeWhileServing =
-    "スマホからの操作を受付中なので Esc では閉じません。閉じるときはウィンドウの × "
-    "を押してください。";
+    "スマホの受付中は Esc で閉じません。× で閉じます。";
 
 }  // namespace tavik::phone::messages

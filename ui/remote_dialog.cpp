@@ -54,7 +54,7 @@ CRemoteDlg::CRemoteDlg(HidBackend& backend, DeviceLink::Options linkOptions)
     m_controller = std::make_unique<RemoteController>(*this, *m_session, *m_pipeline);
     m_phones = std::make_unique<phone::PhoneHosting>(*this, *m_controller, *m_session, *m_pipeline);
     // Before the About item, which the context menus show after it.
-    m_phoneAction = new QAction(QStringLiteral("スマホで操作(&R)..."), this);
+    m_phoneAction = new QAction(QStringLiteral("スマホで操作(&Q)..."), this);
     m_phoneAction->setObjectName(QStringLiteral("phoneRemoteAction"));
     connect(m_phoneAction, &QAction::triggered, this, [this] { openPhones(); });
     addAction(m_phoneAction);

@@ -297,9 +297,17 @@ TEST_F(DialogTest, AboutItemOpensTheAboutBox) {
     ASSERT_TRUE(initialiseWith("", "", ""));
     const QList<QAction*> actions = dialog->actions();
     ASSERT_EQ(actions.size(), 3);
-    EXPECT_EQ(actions[0]->text().toStdString(), "スマホで操作(&R)...");
+    EXPECT_EQ(actions[0]->text().toStdString(), "スマホで操作(&Q)...");
     EXPECT_TRUE(actions[1]->isSeparator());
     EXPECT_EQ(actions[2]->text().toStdString(), "ﾊﾞｰｼﾞｮﾝ情報(tavik) (&A)...");
+    // Their letters are not those of the command field's own menu, beside which they show.
+    const std::unique_ptr<QMenu> fieldMenu(field()->createStandardContextMenu());
+    for (const QAction* own : fieldMenu->actions()) {
+        for (const char* ours : {"&Q", "&A"}) {
+            EXPECT_EQ(own->text().indexOf(QLatin1String(ours), 0, Qt::CaseInsensitive), -1)
+                << own->text().toStdString();
+        }
+    }
 
     EXPECT_FALSE(dialog->windowIcon().pixmap(32, 32).isNull()) << "the icon reaches the window";
     int opened = 0;

@@ -238,7 +238,7 @@ std::string dialogItemText(HWND window, int id) {
     return utf8FromWide(text);
 }
 
-constexpr const wchar_t* kPhoneItem = L"スマホで操作(&P)...";
+constexpr const wchar_t* kPhoneItem = L"スマホで操作(&Q)...";
 
 // The window menu's item whose text is `caption`, or 0.
 UINT menuItem(HWND window, const wchar_t* caption) {
