@@ -13,6 +13,7 @@
 #include "devices_command.hpp"
 #include "encode_command.hpp"
 #include "list_command.hpp"
+#include "mqtt_command.hpp"
 #include "option_checks.hpp"
 #include "send_command.hpp"
 #include "serve_command.hpp"
@@ -128,6 +129,17 @@ int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
 
     ServeOptions serveOptions;
     CLI::App* const serve = addServeCommand(app, serveOptions);
+
+    // Its options are the bridge's own: everything after the word goes to it.
+    app.add_subcommand("mqtt",
+                       "Send the room's commands from an MQTT broker (rooms, Home Assistant) "
+                       "until Ctrl+C or SIGTERM; see 'tavik-cli mqtt --help'")
+        ->prefix_command();
+    if (args.size() > 1 && args[1] == "mqtt") {
+        std::vector<std::string> bridgeArgs(args.begin() + 1, args.end());
+        bridgeArgs.front() = "tavik-cli mqtt";
+        return launchMqttBridge(bridgeArgs, out, err, backend);
+    }
 
     std::vector<const char*> argv;
     argv.reserve(args.size());

@@ -22,11 +22,6 @@
 namespace tavik::cli {
 namespace {
 
-struct ListenAddress {
-    std::string address;
-    int port = phone::kDefaultPort;
-};
-
 // Decimal digits only, 1 to `maxDigits` of them, without a leading zero; the value or -1.
 int decimal(std::string_view text, std::size_t maxDigits) {
     if (text.empty() || text.size() > maxDigits || (text.size() > 1 && text.front() == '0') ||
@@ -52,10 +47,11 @@ bool isIpv4(std::string_view text) {
     return true;
 }
 
-// "ADDR:PORT" with an IPv4 address; nullopt when it is not that.
+}  // namespace
+
 std::optional<ListenAddress> parseListen(const std::string& text) {
     if (text.empty()) {
-        return ListenAddress{"0.0.0.0"};
+        return ListenAddress{"0.0.0.0", phone::kDefaultPort};
     }
     const auto colon = text.rfind(':');
     if (colon == std::string::npos) {
@@ -69,7 +65,27 @@ std::optional<ListenAddress> parseListen(const std::string& text) {
     return listen;
 }
 
-}  // namespace
+bool startPhones(phone::PhoneService& phones, SendSession& session, SendPipeline& pipeline,
+                 std::ostream& out, std::ostream& err) {
+    if (const Result<void> started = phones.start(session, pipeline); !started) {
+        err << "tavik-cli: " << started.error() << '\n';
+        if (started.error().find("Address already in use") != std::string::npos) {
+            err << "tavik-cli: another program serves on that port; choose another with "
+                   "--listen 0.0.0.0:PORT (and let it through the firewall)\n";
+        }
+        return false;
+    }
+    for (const std::string& url : phones.urls()) {
+        out << url << '\n';
+    }
+    const bool terminal = &out == &std::cout && standardOutputIsTerminal();
+    if (!phones.urls().empty()) {
+        out << phone::qrHalfBlocks(phone::qrMatrix(phones.urls().front()), terminal);
+    }
+    // The links first, whole, then the program's own word on its stream.
+    out << std::flush;
+    return true;
+}
 
 CLI::App* addServeCommand(CLI::App& app, ServeOptions& options) {
     auto* serve = app.add_subcommand(
@@ -126,24 +142,10 @@ int serveRemote(HidBackend& backend, const ServeOptions& options, std::ostream& 
     SendPipeline pipeline(session, loop);
     warnIfNoTransmitterMatches(backend, options.device, err);
     session.start();
-    if (const Result<void> started = phones.start(session, pipeline); !started) {
-        err << "tavik-cli: " << started.error() << '\n';
-        if (started.error().find("Address already in use") != std::string::npos) {
-            err << "tavik-cli: another program serves on that port; choose another with "
-                   "--listen 0.0.0.0:PORT (and let it through the firewall)\n";
-        }
+    if (!startPhones(phones, session, pipeline, out, err)) {
         session.shutdown();
         return kExitBadInput;
     }
-    for (const std::string& url : phones.urls()) {
-        out << url << '\n';
-    }
-    const bool terminal = &out == &std::cout && standardOutputIsTerminal();
-    if (!phones.urls().empty()) {
-        out << phone::qrHalfBlocks(phone::qrMatrix(phones.urls().front()), terminal);
-    }
-    // The links first, whole, then the program's own word on its stream.
-    out << std::flush;
     err << "tavik-cli: serving; Ctrl+C stops" << std::endl;
 
     loop.run();

@@ -11,6 +11,7 @@
 namespace tavik {
 
 struct DeviceLink::Connection {
+    HidDeviceInfo info;
     std::unique_ptr<HidDevice> writeHandle;  // the window's thread only
     // The reader's, until it has ended; the window's thread may only cancel its read.
     std::unique_ptr<HidDevice> readHandle;
@@ -90,6 +91,7 @@ int DeviceLink::findDevice(Absence absence) {
         }
 
         auto connection = std::make_unique<Connection>();
+        connection->info = info;
         connection->writeHandle = std::move(writeHandle);
         // A failed second open shows through the reader: its first read fails.
         connection->readHandle = m_backend.open(info.path, error);
@@ -204,6 +206,13 @@ TransmitResult DeviceLink::transmitPacket(const CodePacket& packet, std::int32_t
         }
     }
     return TransmitResult::kSent;
+}
+
+std::optional<HidDeviceInfo> DeviceLink::connectedDevice() const {
+    if (m_connected.load() == 0 || !m_current) {
+        return std::nullopt;
+    }
+    return m_current->info;
 }
 
 void DeviceLink::releaseLostConnection() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "code_packet.hpp"
@@ -81,6 +82,8 @@ class DeviceLink {
     void setTrace(std::function<void(const std::string&)> trace) { m_trace = std::move(trace); }
 
     std::int32_t connected() const { return m_connected.load(); }
+    // The transmitter of the connection, while connected.
+    std::optional<HidDeviceInfo> connectedDevice() const;
     std::int32_t running() const { return m_running.load(); }
     // How many transmitters the last search found present but could not open.
     int unopenableInLastSearch() const { return m_unopenable; }

@@ -26,6 +26,16 @@ Result<std::string> tokenFromFileText(std::string_view text, const std::string& 
 // token when it is missing.
 Result<std::string> loadOrCreateTokenFile(const std::string& path);
 
+enum class Privacy {
+    kOwnerAlone,  // ours, and no one else may read or write it
+    kNotOthers,   // group access allowed (a service's credential, a root:group file)
+};
+
+// A secret's file, at most `maxSize` bytes of it, refused when it is open to others as
+// `privacy` says (on Windows: an ACL of the user only). `kind` names it in the failure.
+Result<std::string> readPrivateFile(const std::string& path, const std::string& kind,
+                                    std::size_t maxSize, Privacy privacy);
+
 // Compares in time that depends only on the lengths, so that a wrong guess tells nothing about how
 // much of it was right.
 bool tokensEqual(std::string_view a, std::string_view b);

@@ -65,6 +65,22 @@ Result<std::string> loadOrCreateTokenFile(const std::string& path) {
         }
         return created;
     }
+    if (fd >= 0) {
+        close(fd);
+    } else {
+        return Failure{failure(path, "open")};
+    }
+    Result<std::string> text = readPrivateFile(path, "token file", 128, Privacy::kOwnerAlone);
+    if (!text) {
+        return text;
+    }
+    return tokenFromFileText(text.value(), path);
+}
+
+Result<std::string> readPrivateFile(const std::string& path, const std::string& kind,
+                                    std::size_t maxSize, Privacy privacy) {
+    // Without blocking: opening a FIFO would wait for a writer, before serving and signals.
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return Failure{failure(path, "open")};
     }
@@ -78,28 +94,29 @@ Result<std::string> loadOrCreateTokenFile(const std::string& path) {
         close(fd);
         return Failure{notAFile(path, info.st_mode)};
     }
-    // Another user's file may hold their token, and changing its mode is theirs to decide.
-    if (info.st_uid != geteuid()) {
+    // Another user's file may hold their secret, and changing its mode is theirs to decide.
+    if (privacy == Privacy::kOwnerAlone && info.st_uid != geteuid()) {
         close(fd);
-        return Failure{"token file " + path +
-                       " belongs to another user; give a token file of your own (a new path is "
-                       "created for you)"};
+        return Failure{kind + " " + path + " belongs to another user; give a " + kind +
+                       " of your own"};
     }
-    // Anyone who can read the file can send; anyone who can write it can choose the token.
-    if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    // Anyone who can read the file has the secret; anyone who can write it can choose it.
+    const mode_t others = privacy == Privacy::kOwnerAlone ? (S_IRWXG | S_IRWXO) : S_IRWXO;
+    if ((info.st_mode & others) != 0) {
         close(fd);
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
-        return Failure{"token file " + path + " is open to other users (mode " + mode +
+        return Failure{kind + " " + path + " is open to other users (mode " + mode +
                        "); make it yours alone: chmod 600 " + path};
     }
-    std::array<char, 128> buffer{};
+    std::string buffer(maxSize, '\0');
     const ssize_t got = read(fd, buffer.data(), buffer.size());
     close(fd);
     if (got < 0) {
         return Failure{failure(path, "read")};
     }
-    return tokenFromFileText(std::string_view(buffer.data(), static_cast<std::size_t>(got)), path);
+    buffer.resize(static_cast<std::size_t>(got));
+    return buffer;
 }
 
 }  // namespace tavik::phone

@@ -130,6 +130,26 @@ Result<void> fillRandom(unsigned char* bytes, std::size_t size) {
 }
 
 Result<std::string> loadOrCreateTokenFile(const std::string& path) {
+    const std::wstring name = wideFromUtf8(path);
+    if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND) {
+        std::array<unsigned char, 256> userStorage{};
+        PSID user = currentUser(userStorage);
+        if (user == nullptr) {
+            return Failure{failure(path, "check", GetLastError())};
+        }
+        return createTokenFile(path, user);
+    }
+    Result<std::string> text = readPrivateFile(path, "token file", 128, Privacy::kOwnerAlone);
+    if (!text) {
+        return text;
+    }
+    return tokenFromFileText(text.value(), path);
+}
+
+// Windows has no group bits to allow: either privacy asks for an ACL of the user alone.
+Result<std::string> readPrivateFile(const std::string& path, const std::string& kind,
+                                    std::size_t maxSize, Privacy /*privacy*/) {
     std::array<unsigned char, 256> userStorage{};
     PSID user = currentUser(userStorage);
     if (user == nullptr) {
@@ -139,23 +159,20 @@ Result<std::string> loadOrCreateTokenFile(const std::string& path) {
     const Handle file(CreateFileW(name.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) {
-            return createTokenFile(path, user);
-        }
-        return Failure{failure(path, "open", error)};
+        return Failure{failure(path, "open", GetLastError())};
     }
-    // Anyone who can read the file can send; anyone who can write it can choose the token.
+    // Anyone who can read the file has the secret; anyone who can write it can choose it.
     if (!ownedAlone(file.get(), user)) {
-        return Failure{"token file " + path +
+        return Failure{kind + " " + path +
                        " is open to other users; make it yours alone (its security settings)"};
     }
-    std::array<char, 128> buffer{};
+    std::string buffer(maxSize, '\0');
     DWORD got = 0;
     if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
         return Failure{failure(path, "read", GetLastError())};
     }
-    return tokenFromFileText(std::string_view(buffer.data(), got), path);
+    buffer.resize(got);
+    return buffer;
 }
 
 }  // namespace tavik::phone

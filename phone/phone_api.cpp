@@ -22,6 +22,8 @@ json systemJson(const MakerEntry& row, std::int32_t onlyNumber) {
         {"letter", std::string(1, row.letter)}, {"name", row.displayName}, {"numbers", numbers}};
 }
 
+}  // namespace
+
 std::string onlySystemMessage(const SystemSelection& fixed) {
     std::string name(catalogueEntry(fixed.systemId).displayName);
     if (fixed.number >= 0) {
@@ -29,8 +31,6 @@ std::string onlySystemMessage(const SystemSelection& fixed) {
     }
     return std::string(messages::kOnlySystem) + name + " だけです。";
 }
-
-}  // namespace
 
 std::string catalogueJson(const std::optional<SystemSelection>& fixed,
                           const std::optional<SystemSelection>& host) {

@@ -13,6 +13,10 @@ namespace tavik::phone {
 // The phones' API as JSON, apart from HTTP: the systems a page may offer, a send's request and
 // its answer.
 
+// Refuses a system other than the one fixed: "このパーティーで送れるのは TOEI システム 3
+// だけです。"
+std::string onlySystemMessage(const SystemSelection& fixed);
+
 // GET /api/systems: every system with its numbers, or only the one phones may send to. With
 // every system, the host's own selection, when given, carries "current": its number or null,
 // so that a page first offers what the host's window shows.

@@ -92,6 +92,14 @@ void SendPipeline::pump() {
 }
 
 void SendPipeline::begin(Entry entry) {
+    // Too late by now: never sent, and the next one may go at once.
+    if (entry.command.notAfter && std::chrono::steady_clock::now() > *entry.command.notAfter) {
+        if (entry.done) {
+            entry.done(std::nullopt);
+        }
+        schedule();
+        return;
+    }
     m_sending = true;
     m_current = std::move(entry.done);
     handle(m_session.beginSend(entry.command));

@@ -15,7 +15,7 @@
 namespace tavik {
 
 // Where a command came from, so that one source's waiting commands can be withdrawn.
-enum class SendSource { kWindow, kPhones, kBatch };
+enum class SendSource { kWindow, kPhones, kBatch, kBroker };
 
 // The one way into the send session for every source of commands.
 //
@@ -26,10 +26,10 @@ enum class SendSource { kWindow, kPhones, kBatch };
 // send that waits for its transmitter searches again from that loop's timers: the owner's
 // thread never sleeps and returns to its loop between sends.
 // Completion: `done` runs on the owner's thread once the command has been sent or refused, with
-// its result; a source that lives elsewhere moves it to its own executor. On the owner's thread,
-// a command that finds nothing ahead of it and its gap already past is sent before submit
-// returns; any other is sent later, from the loop.
-// Closing: withdraw and close hand each command of theirs not yet begun `std::nullopt` (never
+// its result (nullopt for one whose notAfter had passed when its turn came); a source that lives
+// elsewhere moves it to its own executor. On the owner's thread, a command that finds nothing ahead
+// of it and its gap already past is sent before submit returns; any other is sent later, from the
+// loop. Closing: withdraw and close hand each command of theirs not yet begun `std::nullopt` (never
 // sent); the send in progress finishes (one that waits for its transmitter ends at its next
 // search) and gets its result. A closed pipeline refuses every submit.
 class SendPipeline {

@@ -59,10 +59,10 @@ struct TransmitterWait {
 // means none is selected) or by its token ("T3": letter, then an optional number as listed).
 struct SendCommand {
     static SendCommand selected(SystemId system, std::int32_t number, std::string text) {
-        return {false, {}, system, number, std::move(text), {}};
+        return {false, {}, system, number, std::move(text), {}, {}};
     }
     static SendCommand token(std::string systemToken, std::string text, TransmitterWait wait = {}) {
-        return {true, std::move(systemToken), -1, -1, std::move(text), wait};
+        return {true, std::move(systemToken), -1, -1, std::move(text), wait, {}};
     }
 
     bool byToken = false;
@@ -71,6 +71,8 @@ struct SendCommand {
     std::int32_t number = -1;
     std::string text;
     TransmitterWait wait;
+    // When set, a command that has not begun by then is not sent (a stale command from afar).
+    std::optional<std::chrono::steady_clock::time_point> notAfter;
 };
 
 // A send in progress between its steps; the session's own.

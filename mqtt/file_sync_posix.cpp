@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+#include <unistd.h>
+
+#include "id_journal.hpp"
+
+namespace tavik::mqtt {
+
+bool syncFile(std::FILE* file) {
+    return fdatasync(fileno(file)) == 0;
+}
+
+}  // namespace tavik::mqtt

@@ -1,0 +1,537 @@
+// SPDX-License-Identifier: MIT
+#include "mqtt_bridge.hpp"
+
+#include <mqtt_protocol.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <utility>
+
+#include "bridge_messages.hpp"
+#include "discovery.hpp"
+#include "messages.hpp"
+#include "phone_api.hpp"
+
+namespace tavik::mqtt {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::chrono::seconds kMaxBackOff{30};
+// How long the check for another bridge may wait for the broker's retained state.
+constexpr std::chrono::seconds kProbeTime{5};
+// How long the goodbye (offline, then DISCONNECT) may take on the way out.
+constexpr std::chrono::milliseconds kGoodbyeTime{500};
+// The MQTT thread's longest wait: the library's keep-alive is checked at least this often.
+constexpr std::chrono::milliseconds kLongestWait{1000};
+
+constexpr int kSendOptions = MQTT_SUB_OPT_SEND_RETAIN_NEVER | MQTT_SUB_OPT_RETAIN_AS_PUBLISHED;
+
+std::string randomHex() {
+    std::random_device random;
+    const auto value = std::uniform_int_distribution<std::uint32_t>()(random);
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+std::string urlOf(const BridgeOptions& options) {
+    return std::string(options.tls ? "mqtts://" : "mqtt://") + options.host + ":" +
+           std::to_string(options.port);
+}
+
+std::string notePrefix() {
+    return "tavik-cli mqtt: ";
+}
+
+}  // namespace
+
+MqttBridge::MqttBridge(BridgeOptions options, SendPipeline& pipeline, OwnerLoop& owner,
+                       IdJournal& journal, LogSink& log)
+    : m_options(std::move(options)),
+      m_topics(m_options.room),
+      m_pipeline(pipeline),
+      m_owner(owner),
+      m_journal(journal),
+      m_log(log) {
+    if (const std::optional<SystemOption> fixed = systemOption(m_options.fixedSystem)) {
+        m_fixed = resolveSystemToken(fixed->token);
+        m_system = fixed->token;
+    }
+}
+
+MqttBridge::~MqttBridge() {
+    stop();
+}
+
+Result<void> MqttBridge::start(std::function<void(std::string)> fatal) {
+    m_fatal = std::move(fatal);
+    Result<std::unique_ptr<SocketWait>> wait = SocketWait::create();
+    if (!wait) {
+        return Failure{wait.error()};
+    }
+    m_wait = std::move(wait.value());
+    m_thread = std::thread([this] { run(); });
+    return {};
+}
+
+void MqttBridge::stop() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wait->wake();
+    std::unique_lock lock(m_mutex);
+    // A connect stuck in the system's resolver or TCP connect cannot be interrupted: the program
+    // ends without waiting for it.
+    if (m_ended.wait_for(lock, 1s, [this] { return m_finished; })) {
+        lock.unlock();
+        m_thread.join();
+    } else {
+        lock.unlock();
+        m_thread.detach();
+        m_log.appendLog(notePrefix() + "the broker did not answer; stopped without a goodbye");
+    }
+}
+
+void MqttBridge::setTransmitter(TransmitterState state) {
+    post([this, state = std::move(state)] {
+        if (state == m_transmitter) {
+            return;
+        }
+        const bool newSerial = state.serial != m_transmitter.serial;
+        m_transmitter = state;
+        if (m_phase == Phase::kServing && m_connected) {
+            publishTransmitter();
+            if (newSerial && m_options.discovery && !m_transmitter.serial.empty()) {
+                publishDiscovery();
+            }
+        }
+    });
+}
+
+void MqttBridge::post(std::function<void()> task) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_posted.push_back(std::move(task));
+    }
+    m_wait->wake();
+}
+
+void MqttBridge::runPosted() {
+    std::vector<std::function<void()>> tasks;
+    {
+        std::lock_guard lock(m_mutex);
+        tasks.swap(m_posted);
+    }
+    for (const auto& task : tasks) {
+        task();
+    }
+}
+
+void MqttBridge::run() {
+    for (;;) {
+        runPosted();
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stopping) {
+                break;
+            }
+        }
+        const auto now = Clock::now();
+        if (m_phase != Phase::kStopped && (!m_client || !m_client->hasSocket()) &&
+            now >= m_nextAttempt) {
+            connectOnce();
+        }
+        if (m_phase == Phase::kProbing && m_connected && now >= m_probeDeadline) {
+            finishProbe();
+            continue;
+        }
+        auto timeout = kLongestWait;
+        if (!m_client || !m_client->hasSocket()) {
+            timeout = std::clamp(std::chrono::ceil<std::chrono::milliseconds>(m_nextAttempt - now),
+                                 0ms, kLongestWait);
+        }
+        if (!m_client) {
+            m_wait->wait(-1, false, timeout);
+            continue;
+        }
+        const bool hadSocket = m_client->hasSocket();
+        if (!m_client->step(*m_wait, timeout) && hadSocket) {
+            onDisconnected();
+        }
+    }
+    // Results first, then the room's offline, then the goodbye, which keeps the broker from
+    // publishing the last will.
+    if (m_client && m_connected && m_phase == Phase::kServing) {
+        runPosted();
+        m_client->publish(m_topics.state, stateJson(false), 1, true);
+        m_client->disconnect();
+        const auto deadline = Clock::now() + kGoodbyeTime;
+        while (m_client->hasSocket() && Clock::now() < deadline) {
+            m_client->step(*m_wait, 50ms);
+        }
+        m_log.appendLog(notePrefix() + "room " + m_options.room + " offline");
+    }
+    m_client.reset();
+    m_phase = Phase::kStopped;
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+    }
+    m_ended.notify_all();
+}
+
+Result<std::unique_ptr<MqttClient>> MqttBridge::makeClient() {
+    const bool probing = m_phase == Phase::kProbing;
+    // The probe's own client id, so that it never takes over a running bridge's session.
+    m_probeTopic = "tavik/" + m_options.room + "/probe/" + randomHex();
+    const std::string id = "tavik-" + m_options.room + (probing ? "-probe-" + randomHex() : "");
+    MqttClient::Callbacks callbacks;
+    callbacks.connected = [this](int reason) { onConnected(reason); };
+    callbacks.message = [this](const InMessage& message) { onMessage(message); };
+    callbacks.subscribed = [this](int mid) {
+        if (m_phase == Phase::kProbing && mid == m_probeSubscription) {
+            // Delivered after the retained messages of the subscriptions before it.
+            m_client->publish(m_probeTopic, "probe", 1, false);
+        }
+    };
+    Result<std::unique_ptr<MqttClient>> client =
+        MqttClient::create(id, probing, std::move(callbacks));
+    if (!client) {
+        return client;
+    }
+    MqttClient& made = *client.value();
+    Result<void> set = made.setLogin(m_options.login);
+    if (set && m_options.tls) {
+        set = made.setTls(m_options.cafile);
+    }
+    if (set && !probing) {
+        set = made.setWill(m_topics.state, stateJson(false));
+    }
+    if (!set) {
+        return Failure{set.error()};
+    }
+    return client;
+}
+
+bool MqttBridge::connectOnce() {
+    if (!m_client) {
+        Result<std::unique_ptr<MqttClient>> made = makeClient();
+        if (!made) {
+            m_phase = Phase::kStopped;
+            m_owner.post([fatal = m_fatal, why = made.error()] { fatal(why); });
+            return false;
+        }
+        m_client = std::move(made.value());
+    }
+    const bool probing = m_phase == Phase::kProbing;
+    const Result<void> connected =
+        m_client->connect(m_options.host, m_options.port, m_options.keepAlive,
+                          probing ? 0s : m_options.sessionExpiry);
+    m_backOff = std::clamp(m_backOff * 2, std::chrono::seconds(1), kMaxBackOff);
+    m_nextAttempt = Clock::now() + m_backOff;
+    if (!connected) {
+        noteOnce(notePrefix() + "cannot reach the broker at " + urlOf(m_options) + " (" +
+                 connected.error() + "); trying again");
+        return false;
+    }
+    m_probeDeadline = Clock::now() + kProbeTime;
+    return true;
+}
+
+void MqttBridge::onConnected(int reason) {
+    if (reason != 0) {
+        const std::string why = MqttClient::reasonText(reason);
+        if (MqttClient::isLoginRefusal(reason) && !m_everConnected) {
+            m_phase = Phase::kStopped;
+            m_owner.post([fatal = m_fatal, why, url = urlOf(m_options)] {
+                fatal("the broker at " + url + " refused the login: " + why +
+                      " (see --user and --password-file)");
+            });
+            return;
+        }
+        noteOnce(notePrefix() + "the broker at " + urlOf(m_options) + " refused us: " + why +
+                 "; trying again");
+        return;
+    }
+    m_connected = true;
+    m_backOff = 0s;
+    m_lastNote.clear();
+    if (m_phase == Phase::kProbing) {
+        m_servedBy.clear();
+        m_client->subscribe(m_topics.state, 1, MQTT_SUB_OPT_SEND_RETAIN_ALWAYS);
+        if (!m_fixed) {
+            m_client->subscribe(m_topics.system, 1, MQTT_SUB_OPT_SEND_RETAIN_ALWAYS);
+        }
+        m_client->subscribe(m_probeTopic, 1, 0, &m_probeSubscription);
+        return;
+    }
+    serveConnected();
+}
+
+void MqttBridge::onDisconnected() {
+    if (m_connected && m_phase == Phase::kServing) {
+        m_log.appendLog(notePrefix() + "lost the broker at " + urlOf(m_options) +
+                        "; connecting again");
+    }
+    m_connected = false;
+    if (m_backOff == 0s) {
+        m_nextAttempt = Clock::now();
+    }
+}
+
+void MqttBridge::finishProbe() {
+    if (!m_servedBy.empty()) {
+        m_phase = Phase::kStopped;
+        m_owner.post([fatal = m_fatal, room = m_options.room, host = m_servedBy] {
+            fatal("room " + room + " is already served by " + host +
+                  "; stop the bridge there first, or choose another --room");
+        });
+    }
+    m_client->disconnect();
+    const auto deadline = Clock::now() + kGoodbyeTime;
+    while (m_client->hasSocket() && Clock::now() < deadline) {
+        m_client->step(*m_wait, 50ms);
+    }
+    m_client.reset();
+    m_connected = false;
+    if (m_phase == Phase::kProbing) {
+        m_phase = Phase::kServing;
+        m_backOff = 0s;
+        m_nextAttempt = Clock::now();
+    }
+}
+
+void MqttBridge::onProbeMessage(const InMessage& message) {
+    if (message.topic == m_probeTopic) {
+        // Not here, inside the client's own read: finishing ends the client.
+        m_probeDeadline = Clock::now();
+        return;
+    }
+    const json body = json::parse(message.payload, nullptr, false);
+    if (!body.is_object()) {
+        return;
+    }
+    if (message.topic == m_topics.state) {
+        const bool online = body.value("state", "") == "online";
+        m_servedBy = online ? body.value("host", "another host") : "";
+        if (online && m_servedBy.empty()) {
+            m_servedBy = "another host";
+        }
+    } else if (message.topic == m_topics.system && body.contains("system") &&
+               body["system"].is_string()) {
+        if (const auto option = systemOption(body["system"].get<std::string>())) {
+            m_system = option->token;
+        }
+    }
+}
+
+void MqttBridge::serveConnected() {
+    m_log.appendLog(notePrefix() + "connected to " + urlOf(m_options) + "; serving room " +
+                    m_options.room);
+    m_everConnected = true;
+    m_client->subscribe(m_topics.send, 2, kSendOptions);
+    m_client->subscribe(m_topics.systemSet, 1, MQTT_SUB_OPT_SEND_RETAIN_NEVER);
+    if (m_options.discovery) {
+        m_client->subscribe(m_options.discoveryPrefix + "/status", 1,
+                            MQTT_SUB_OPT_SEND_RETAIN_NEVER);
+    }
+    m_client->publish(m_topics.state, stateJson(true), 1, true);
+    publishTransmitter();
+    publishSystem();
+    if (m_options.discovery) {
+        publishDiscovery();
+    }
+}
+
+void MqttBridge::onMessage(const InMessage& message) {
+    if (m_phase == Phase::kProbing) {
+        onProbeMessage(message);
+    } else if (message.topic == m_topics.send) {
+        takeCommand(message);
+    } else if (message.topic == m_topics.systemSet) {
+        setSystem(message.payload);
+    } else if (m_options.discovery && message.topic == m_options.discoveryPrefix + "/status" &&
+               message.payload == "online") {
+        // Home Assistant has started again and forgotten what it was told.
+        publishDiscovery();
+    }
+}
+
+void MqttBridge::takeCommand(const InMessage& message) {
+    const ParsedPayload parsed = parsePayload(message.payload);
+    Report report{parsed.command.id, message.responseTopic, message.correlation, std::nullopt};
+    if (message.retain) {
+        refuse(report, "refused", messages::kRetained);
+        return;
+    }
+    if (!parsed.refusal.empty()) {
+        refuse(report, "refused", parsed.refusal);
+        return;
+    }
+    const auto now = Clock::now();
+    if (message.expirySeconds) {
+        report.deadline = now + std::chrono::seconds(*message.expirySeconds);
+    }
+    if (parsed.command.sentAt) {
+        const auto age = std::max(std::chrono::system_clock::duration::zero(),
+                                  std::chrono::system_clock::now() - *parsed.command.sentAt);
+        if (age > m_options.maxAge) {
+            refuse(report, "expired", messages::kExpired);
+            return;
+        }
+        const auto left = std::chrono::duration_cast<Clock::duration>(m_options.maxAge - age);
+        report.deadline = std::min(report.deadline.value_or(now + left), now + left);
+    }
+    std::string token = parsed.command.system.empty() ? m_system : parsed.command.system;
+    if (m_fixed && !parsed.command.system.empty()) {
+        const SystemSelection asked = resolveSystemToken(parsed.command.system);
+        // A token that names no system is refused by the session, in its own words.
+        if (asked.error == SelectionError::kNone &&
+            (asked.systemId != m_fixed->systemId || asked.number != m_fixed->number)) {
+            refuse(report, "refused", phone::onlySystemMessage(*m_fixed));
+            return;
+        }
+        if (asked.error == SelectionError::kNone) {
+            token = m_system;
+        }
+    }
+    if (report.id) {
+        if (m_journal.contains(*report.id)) {
+            refuse(report, "duplicate", messages::kDuplicate);
+            return;
+        }
+        if (const Result<void> added = m_journal.add(*report.id); !added) {
+            m_log.appendLog(notePrefix() + added.error());
+            refuse(report, "refused", messages::kNotRecorded);
+            return;
+        }
+    }
+    SendCommand command = SendCommand::token(token, parsed.command.command);
+    command.notAfter = report.deadline;
+    const SendPipeline::Admission admission = m_pipeline.submit(
+        std::move(command),
+        [this, report](std::optional<SendResult> result) {
+            post([this, report, result = std::move(result)] { finish(report, result); });
+        },
+        SendSource::kBroker, m_options.maxWaiting);
+    if (admission == SendPipeline::Admission::kAccepted) {
+        return;
+    }
+    if (report.id) {
+        (void)m_journal.forget(*report.id);
+    }
+    if (admission == SendPipeline::Admission::kFull) {
+        refuse(report, "busy", messages::kBusy);
+    } else {
+        refuse(report, "not-delivered", messages::kStopped);
+    }
+}
+
+void MqttBridge::finish(const Report& report, std::optional<SendResult> result) {
+    if (!result) {
+        const bool late = report.deadline && Clock::now() > *report.deadline;
+        if (report.id) {
+            (void)m_journal.forget(*report.id);
+        }
+        refuse(report, late ? "expired" : "not-delivered",
+               late ? messages::kExpired : messages::kStopped);
+        return;
+    }
+    // Nothing reached the transmitter: the same id may come again.
+    if (report.id && (result->badInput() || result->status == SendStatus::kNotFound)) {
+        (void)m_journal.forget(*report.id);
+    }
+    const std::string_view status = result->delivered()  ? "sent"
+                                    : result->badInput() ? "refused"
+                                                         : "not-delivered";
+    publishReport(report, status, result->lines);
+}
+
+void MqttBridge::refuse(const Report& report, std::string_view status, std::string_view line) {
+    m_log.appendLog(line);
+    publishReport(report, status, {std::string(line)});
+}
+
+void MqttBridge::publishReport(const Report& report, std::string_view status,
+                               const std::vector<std::string>& lines) {
+    if (!m_client) {
+        return;
+    }
+    const std::string payload = resultPayload(report.id, status, lines);
+    m_client->publish(m_topics.result, payload, 1, false, report.correlation);
+    if (!report.responseTopic.empty() && report.responseTopic != m_topics.result) {
+        m_client->publish(report.responseTopic, payload, 1, false, report.correlation);
+    }
+}
+
+void MqttBridge::setSystem(std::string_view text) {
+    const json body = json::parse(text, nullptr, false);
+    const std::string named =
+        body.is_object() && body.contains("system") && body["system"].is_string()
+            ? body["system"].get<std::string>()
+            : std::string(text);
+    const std::optional<SystemOption> option = systemOption(named);
+    if (m_fixed || !option) {
+        // Fixed, or no system: the state shows what holds.
+        m_log.appendLog(m_fixed ? phone::onlySystemMessage(*m_fixed)
+                                : std::string(tavik::messages::kUnknownSystem));
+        publishSystem();
+        return;
+    }
+    m_system = option->token;
+    publishSystem();
+}
+
+void MqttBridge::publishSystem() {
+    const std::optional<SystemOption> option = systemOption(m_system);
+    if (!m_client || !option) {
+        return;
+    }
+    const json state = {{"system", option->token}, {"option", option->label}};
+    m_client->publish(m_topics.system, state.dump(), 1, true);
+}
+
+void MqttBridge::publishTransmitter() {
+    if (!m_client) {
+        return;
+    }
+    json state = {{"present", m_transmitter.present}};
+    if (m_transmitter.present) {
+        state["rev"] = m_transmitter.revision;
+        state["serial"] = m_transmitter.serial;
+    }
+    if (m_transmitter.unopenable > 0) {
+        state["unopenable"] = m_transmitter.unopenable;
+    }
+    m_client->publish(m_topics.transmitter,
+                      state.dump(-1, ' ', false, json::error_handler_t::replace), 1, true);
+}
+
+void MqttBridge::publishDiscovery() {
+    if (!m_client) {
+        return;
+    }
+    const DiscoveredDevice device{m_options.room, m_options.discoveryPrefix, m_transmitter.serial};
+    m_client->publish(discoveryTopic(device), discoveryPayload(device, m_topics), 1, true);
+}
+
+void MqttBridge::noteOnce(std::string line) {
+    if (line != m_lastNote) {
+        m_log.appendLog(line);
+        m_lastNote = std::move(line);
+    }
+}
+
+std::string MqttBridge::stateJson(bool online) const {
+    return json{{"state", online ? "online" : "offline"}, {"host", m_options.hostName}}.dump();
+}
+
+}  // namespace tavik::mqtt
