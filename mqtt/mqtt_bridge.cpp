@@ -23,8 +23,10 @@ using Clock = std::chrono::steady_clock;
 constexpr std::chrono::seconds kMaxBackOff{30};
 // How long the check for another bridge may wait for the broker's retained state.
 constexpr std::chrono::seconds kProbeTime{5};
-// How long the goodbye (offline, then DISCONNECT) may take on the way out.
-constexpr std::chrono::milliseconds kGoodbyeTime{500};
+// On the way out: how long the last results may take to reach the broker (it takes only so many
+// at a time), then the goodbye (offline, then DISCONNECT); within the second that SIGTERM has.
+constexpr std::chrono::milliseconds kResultsTime{500};
+constexpr std::chrono::milliseconds kGoodbyeTime{300};
 // The MQTT thread's longest wait: the library's keep-alive is checked at least this often.
 constexpr std::chrono::milliseconds kLongestWait{1000};
 
@@ -171,6 +173,11 @@ void MqttBridge::run() {
     // publishing the last will.
     if (m_client && m_connected && m_phase == Phase::kServing) {
         runPosted();
+        const auto resultsBy = Clock::now() + kResultsTime;
+        while (m_client->unacknowledged() > 0 && m_client->hasSocket() &&
+               Clock::now() < resultsBy) {
+            m_client->step(*m_wait, 20ms);
+        }
         m_client->publish(m_topics.state, stateJson(false), 1, true);
         m_client->disconnect();
         const auto deadline = Clock::now() + kGoodbyeTime;

@@ -39,7 +39,9 @@ struct BridgeOptions {
     std::chrono::seconds maxAge{60};         // for a command that says when it was made
     std::chrono::seconds sessionExpiry{60};  // how long the broker keeps commands for us
     std::chrono::seconds keepAlive{30};
-    std::size_t maxWaiting = 64;  // commands waiting in the pipeline before "busy"
+    // Commands waiting in the pipeline before "busy": a whole evening's list, so that a burst from
+    // many senders is queued, not refused; the broker holds the rest meanwhile.
+    std::size_t maxWaiting = 1000;
 };
 
 // The transmitter as the room's transmitter topic shows it.

@@ -18,10 +18,6 @@ void initialiseLibrary() {
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
-MqttClient::Callbacks& callbacksOf(void* self) {
-    return *static_cast<MqttClient::Callbacks*>(self);
-}
-
 InMessage inMessage(const mosquitto_message* message, const mosquitto_property* props) {
     InMessage in;
     in.topic = message->topic;
@@ -64,37 +60,42 @@ Result<std::unique_ptr<MqttClient>> MqttClient::create(const std::string& client
     initialiseLibrary();
     std::unique_ptr<MqttClient> client(new MqttClient());
     client->m_callbacks = std::move(callbacks);
-    client->m_mosq = mosquitto_new(clientId.c_str(), cleanStart, &client->m_callbacks);
+    client->m_mosq = mosquitto_new(clientId.c_str(), cleanStart, client.get());
     if (client->m_mosq == nullptr) {
         return Failure{"cannot make an MQTT client: " + errorText(MOSQ_ERR_ERRNO)};
     }
     mosquitto* mosq = client->m_mosq;
     mosquitto_int_option(mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    // Mosquitto 2.0 frees a QoS 2 slot at PUBREC, not PUBCOMP, so under a stream it sends more
+    // than 20 messages awaiting release, which the library's default receive maximum (20) takes
+    // for a protocol error: the broker's own limit on messages in flight is enough.
+    mosquitto_int_option(mosq, MOSQ_OPT_RECEIVE_MAXIMUM, 65535);
     // Results go out at once, not when the kernel has gathered a segment.
     mosquitto_int_option(mosq, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_connect_v5_callback_set(
         mosq, [](mosquitto*, void* self, int reason, int, const mosquitto_property*) {
-            if (callbacksOf(self).connected) {
-                callbacksOf(self).connected(reason);
+            if (static_cast<MqttClient*>(self)->m_callbacks.connected) {
+                static_cast<MqttClient*>(self)->m_callbacks.connected(reason);
             }
         });
-    mosquitto_message_v5_callback_set(mosq,
-                                      [](mosquitto*, void* self, const mosquitto_message* message,
-                                         const mosquitto_property* props) {
-                                          if (callbacksOf(self).message) {
-                                              callbacksOf(self).message(inMessage(message, props));
-                                          }
-                                      });
+    mosquitto_message_v5_callback_set(
+        mosq, [](mosquitto*, void* self, const mosquitto_message* message,
+                 const mosquitto_property* props) {
+            if (static_cast<MqttClient*>(self)->m_callbacks.message) {
+                static_cast<MqttClient*>(self)->m_callbacks.message(inMessage(message, props));
+            }
+        });
     mosquitto_subscribe_v5_callback_set(
         mosq, [](mosquitto*, void* self, int mid, int, const int*, const mosquitto_property*) {
-            if (callbacksOf(self).subscribed) {
-                callbacksOf(self).subscribed(mid);
+            if (static_cast<MqttClient*>(self)->m_callbacks.subscribed) {
+                static_cast<MqttClient*>(self)->m_callbacks.subscribed(mid);
             }
         });
     mosquitto_publish_v5_callback_set(
         mosq, [](mosquitto*, void* self, int mid, int, const mosquitto_property*) {
-            if (callbacksOf(self).published) {
-                callbacksOf(self).published(mid);
+            static_cast<MqttClient*>(self)->m_unacknowledged.erase(mid);
+            if (static_cast<MqttClient*>(self)->m_callbacks.published) {
+                static_cast<MqttClient*>(self)->m_callbacks.published(mid);
             }
         });
     return client;
@@ -192,10 +193,14 @@ int MqttClient::publish(const std::string& topic, const std::string& payload, in
         mosquitto_property_add_binary(&props, MQTT_PROP_CORRELATION_DATA, correlation->data(),
                                       static_cast<std::uint16_t>(correlation->size()));
     }
+    int mid = 0;
     const int rc =
-        mosquitto_publish_v5(m_mosq, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+        mosquitto_publish_v5(m_mosq, &mid, topic.c_str(), static_cast<int>(payload.size()),
                              payload.data(), qos, retain, props);
     mosquitto_property_free_all(&props);
+    if (rc == MOSQ_ERR_SUCCESS && qos > 0) {
+        m_unacknowledged.insert(mid);
+    }
     return rc;
 }
 

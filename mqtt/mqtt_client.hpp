@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "result.hpp"
@@ -75,12 +76,15 @@ class MqttClient {
     static bool isLoginRefusal(int reason);
     // True while packets wait to be written.
     bool wantsWrite() const;
+    // QoS 1 and 2 messages published that the broker has not yet taken.
+    std::size_t unacknowledged() const { return m_unacknowledged.size(); }
 
   private:
     MqttClient() = default;
 
     mosquitto* m_mosq = nullptr;
     Callbacks m_callbacks;
+    std::set<int> m_unacknowledged;
 };
 
 }  // namespace tavik::mqtt

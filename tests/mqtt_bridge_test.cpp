@@ -114,11 +114,23 @@ std::vector<json> results(const Messages& messages, const std::string& room) {
     return found;
 }
 
+// How often the log says it sent each song: "tavik T3 N" lines.
+std::map<int, int> sends(const std::string& out) {
+    std::map<int, int> counts;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("tavik T3 ", 0) == 0) {
+            ++counts[std::stoi(line.substr(9))];
+        }
+    }
+    return counts;
+}
+
 class MqttBridgeTest : public testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(broker.start()) << "mosquitto did not start";
-        backend.plug({kDevice});
+        backend.plug({.path = kDevice, .serialNumber = "T-0001"});
     }
 
     Broker broker;
@@ -224,6 +236,266 @@ TEST_F(MqttBridgeTest, EveryPayloadGetsItsResult) {
     ASSERT_EQ(results(after, "r1").size(), before + 1) << "the retained command gives nothing";
     EXPECT_EQ(results(after, "r1")[before]["status"], "duplicate");
     EXPECT_EQ(backend.writes(kDevice).size(), sent);
+}
+
+// The broker stopped and started again under a stream of commands, then killed: the bridge
+// comes back by itself, commands published meanwhile arrive, and none is sent twice.
+TEST_F(MqttBridgeTest, BrokerRestartsNeverSendTwice) {
+    BridgeRun bridge(backend, stateFolder("restart"),
+                     {"--broker", broker.url(), "--room", "r2", "--no-discovery", "--system", "T3",
+                      "--gap", "0"});
+    int next = 0;
+    const auto publishSome = [&](int count) {
+        MqttTestClient watch(broker.port(), {"tavik/r2/state"});
+        ASSERT_TRUE(watch.waitFor([](const Messages& m) { return online(m, "r2"); }).size() > 0);
+        MqttTestClient sender(broker.port());
+        for (int i = 0; i < count; ++i, ++next) {
+            ASSERT_TRUE(sender.publish(
+                "tavik/r2/send",
+                json{{"command", std::to_string(100 + next)}, {"id", std::to_string(next)}}
+                    .dump()));
+        }
+    };
+    const auto sentUpTo = [&](int song) {
+        for (int tries = 0; tries < 500 && sends(bridge.out()).count(song) == 0; ++tries) {
+            std::this_thread::sleep_for(10ms);
+        }
+        return sends(bridge.out()).count(song) > 0;
+    };
+    publishSome(20);
+    EXPECT_TRUE(sentUpTo(119));
+    // Stopped in good order: the bridge's session is kept, so what comes before the bridge is
+    // back (its back-off) waits there for it.
+    broker.stop(SIGTERM);
+    ASSERT_TRUE(broker.start());
+    publishSome(20);
+    EXPECT_TRUE(sentUpTo(139));
+    // Killed: the broker may forget the session and what was in flight, but repeats nothing
+    // unseen: whatever it delivers again, the journal knows.
+    broker.stop(SIGKILL);
+    ASSERT_TRUE(broker.start());
+    publishSome(20);
+    sentUpTo(159);
+    EXPECT_EQ(bridge.stop(), 0) << bridge.err();
+    const std::map<int, int> sent = sends(bridge.out());
+    for (const auto& [song, times] : sent) {
+        EXPECT_EQ(times, 1) << "sent twice: " << song;
+    }
+    for (int song = 100; song < 140; ++song) {
+        EXPECT_EQ(sent.count(song), 1U) << song << "\n" << bridge.out();
+    }
+    EXPECT_NE(bridge.out().find("lost the broker"), std::string::npos);
+}
+
+// Ten senders of a hundred commands each at --gap 0: every command once, each sender's in order.
+TEST_F(MqttBridgeTest, TenSendersAHundredEachInOrder) {
+    BridgeRun bridge(backend, stateFolder("load"),
+                     {"--broker", broker.url(), "--room", "r3", "--no-discovery", "--system", "T3",
+                      "--gap", "0"});
+    {
+        MqttTestClient watch(broker.port(), {"tavik/r3/state"});
+        watch.waitFor([](const Messages& m) { return online(m, "r3"); });
+    }
+    constexpr int kSenders = 10;
+    constexpr int kEach = 100;
+    std::vector<std::thread> senders;
+    for (int s = 0; s < kSenders; ++s) {
+        senders.emplace_back([&, s] {
+            MqttTestClient sender(broker.port());
+            for (int i = 0; i < kEach; ++i) {
+                // Song s*1000+i+1000: four digits, one report.
+                EXPECT_TRUE(sender.publish("tavik/r3/send", std::to_string(1000 + s * 100 + i)));
+            }
+        });
+    }
+    for (auto& sender : senders) {
+        sender.join();
+    }
+    for (int tries = 0; tries < 1000 && sends(bridge.out()).size() < 1000U; ++tries) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(bridge.stop(), 0) << bridge.err();
+    std::istringstream lines(bridge.out());
+    std::map<int, int> last;  // sender -> its last number seen
+    std::set<int> seen;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("tavik T3 ", 0) != 0) {
+            continue;
+        }
+        const int number = std::stoi(line.substr(9));
+        EXPECT_TRUE(seen.insert(number).second) << "twice: " << number;
+        const int sender = (number - 1000) / 100;
+        EXPECT_GT(number, last.count(sender) > 0 ? last[sender] : 0) << "out of order";
+        last[sender] = number;
+    }
+    EXPECT_EQ(seen.size(), 1000U) << bridge.out().substr(0, 3000);
+}
+
+// While one command keeps the transmitter's gap, the rest wait: one that outlives its message
+// expiry there is dropped, and the waiting room has a limit.
+TEST_F(MqttBridgeTest, StaleAndTooManyCommandsAreNotSent) {
+    BridgeRun bridge(backend, stateFolder("queue"),
+                     {"--broker", broker.url(), "--room", "r4", "--no-discovery", "--system", "T3",
+                      "--gap", "1500"});
+    MqttTestClient watch(broker.port(), {"tavik/r4/#"});
+    watch.waitFor([](const Messages& m) { return online(m, "r4"); });
+    MqttTestClient sender(broker.port());
+    ASSERT_TRUE(sender.publish("tavik/r4/send", "11"));
+    ASSERT_TRUE(sender.publish("tavik/r4/send", "12", {.expiry = 1}));
+    Messages got = watch.waitFor([](const Messages& m) { return results(m, "r4").size() >= 2; });
+    ASSERT_EQ(results(got, "r4").size(), 2U);
+    EXPECT_EQ(results(got, "r4")[1]["status"], "expired");
+    // One sent, a thousand wait, the rest are turned away.
+    for (int i = 0; i < 1003; ++i) {
+        ASSERT_TRUE(sender.publish("tavik/r4/send", "13", {.qos = 1}));
+    }
+    got = watch.waitFor([](const Messages& m) {
+        const auto all = results(m, "r4");
+        return std::any_of(all.begin(), all.end(),
+                           [](const json& r) { return r["status"] == "busy"; });
+    });
+    EXPECT_GE(results(got, "r4").size(), 3U) << "a busy result for what did not fit";
+    EXPECT_EQ(bridge.stop(), 0);
+    // What still waited when the bridge stopped was answered too.
+    const auto all = results(
+        watch.waitFor([](const Messages& m) { return results(m, "r4").size() >= 1005; }), "r4");
+    EXPECT_EQ(all.size(), 1005U);
+}
+
+// Refusals to start, as processes: a room another bridge serves, a wrong password; a broker not
+// there yet is waited for, said once.
+TEST_F(MqttBridgeTest, RefusesToStartOrWaitsForTheBroker) {
+    const std::string state = "STATE_DIRECTORY=" + stateFolder("refusals");
+    BridgeRun first(backend, stateFolder("first"),
+                    {"--broker", broker.url(), "--room", "r5", "--no-discovery"});
+    MqttTestClient watch(broker.port(), {"tavik/r5/state"});
+    watch.waitFor([](const Messages& m) { return online(m, "r5"); });
+    const test::ProcessResult second = test::runProcess(
+        TAVIK_MQTT_PROGRAM_PATH, {"--broker", broker.url(), "--room", "r5"}, {}, {state});
+    EXPECT_EQ(second.exitCode, 2);
+    EXPECT_NE(second.err.find("room r5 is already served by "), std::string::npos) << second.err;
+    EXPECT_TRUE(online(watch.messages(), "r5")) << "the first one keeps the room";
+    first.stop();  // one bridge at a time in this process: each takes SIGTERM
+
+    Broker locked("password_file " + std::string() + "PASSWORDS\nallow_anonymous false\n");
+    const std::string passwords = locked.folder() + "/passwords";
+    ASSERT_EQ(
+        test::runProcess("/usr/bin/mosquitto_passwd", {"-b", "-c", passwords, "counter", "right"})
+            .exitCode,
+        0);
+    {
+        std::string config;
+        std::ifstream in(locked.folder() + "/mosquitto.conf");
+        std::getline(in, config, '\0');
+        config.replace(config.find("PASSWORDS"), 9, passwords);
+        config.replace(config.find("allow_anonymous true"), 20, "");
+        std::ofstream(locked.folder() + "/mosquitto.conf") << config;
+    }
+    ASSERT_TRUE(locked.start());
+    const std::string wrong = locked.folder() + "/wrong";
+    std::ofstream(wrong) << "wrong\n";
+    chmod(wrong.c_str(), 0600);
+    const test::ProcessResult refused = test::runProcess(
+        TAVIK_MQTT_PROGRAM_PATH,
+        {"--broker", locked.url(), "--room", "r6", "--user", "counter", "--password-file", wrong},
+        {}, {state});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("refused the login"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out.find("wrong"), std::string::npos) << "the password is never logged";
+    EXPECT_EQ(refused.err.find("wrong\n"), std::string::npos);
+
+    // No broker yet on this port: tried again and again, said once; then it comes.
+    Broker later;
+    BridgeRun waiting(backend, stateFolder("later"),
+                      {"--broker", later.url(), "--room", "r7", "--no-discovery"});
+    std::this_thread::sleep_for(2500ms);
+    ASSERT_TRUE(later.start());
+    MqttTestClient laterWatch(later.port(), {"tavik/r7/state"});
+    EXPECT_TRUE(
+        online(laterWatch.waitFor([](const Messages& m) { return online(m, "r7"); }, 10s), "r7"));
+    waiting.stop();
+    const std::string said = waiting.out();
+    const auto once = said.find("cannot reach the broker");
+    EXPECT_NE(once, std::string::npos) << said;
+    EXPECT_EQ(said.find("cannot reach the broker", once + 1), std::string::npos) << said;
+}
+
+// Home Assistant's device: every key as its documentation lists it, re-sent on its birth
+// message, removed on request.
+TEST_F(MqttBridgeTest, AnnouncesTheRoomToHomeAssistant) {
+    MqttTestClient watch(broker.port(), {"homeassistant/#"});
+    const std::string topic = "homeassistant/device/tavik_r8/config";
+    const auto configs = [&](const Messages& m) { return test::onTopic(m, topic); };
+    {
+        BridgeRun bridge(backend, stateFolder("discovery"),
+                         {"--broker", broker.url(), "--room", "r8"});
+        const auto withSerial = [&](const Messages& m) {
+            const Messages all = configs(m);
+            return !all.empty() &&
+                   json::parse(all.back().payload)["dev"].value("sn", "") == "T-0001";
+        };
+        Messages got = watch.waitFor(withSerial);
+        ASSERT_TRUE(withSerial(got)) << "the transmitter's serial in the device";
+        const json config = json::parse(configs(got).back().payload);
+        const std::set<std::string> root{"dev",
+                                         "o",
+                                         "cmps",
+                                         "availability_topic",
+                                         "availability_template",
+                                         "payload_available",
+                                         "payload_not_available",
+                                         "qos"};
+        for (const auto& [key, value] : config.items()) {
+            EXPECT_EQ(root.count(key), 1U) << key;
+        }
+        EXPECT_EQ(config["o"]["name"], "tavik");
+        EXPECT_EQ(config["dev"]["ids"][0], "tavik_r8");
+        EXPECT_EQ(config["availability_topic"], "tavik/r8/state");
+        // The keys each platform takes, from Home Assistant's MQTT documentation.
+        const std::map<std::string, std::set<std::string>> allowed{
+            {"button",
+             {"p", "name", "unique_id", "default_entity_id", "command_topic", "payload_press"}},
+            {"text",
+             {"p", "name", "unique_id", "default_entity_id", "command_topic", "command_template",
+              "pattern", "min", "max", "icon"}},
+            {"select",
+             {"p", "name", "unique_id", "default_entity_id", "command_topic", "state_topic",
+              "value_template", "options", "entity_category"}},
+        };
+        std::set<std::string> names;
+        std::set<std::string> uniques;
+        for (const auto& [id, component] : config["cmps"].items()) {
+            const std::string platform = component["p"];
+            ASSERT_EQ(allowed.count(platform), 1U) << platform;
+            for (const auto& [key, value] : component.items()) {
+                EXPECT_EQ(allowed.at(platform).count(key), 1U) << id << ": " << key;
+            }
+            EXPECT_EQ(component["default_entity_id"],
+                      platform + "." + component["unique_id"].get<std::string>());
+            uniques.insert(component["unique_id"]);
+            names.insert(component["name"]);
+        }
+        EXPECT_EQ(uniques.size(), 7U);
+        EXPECT_EQ(names, (std::set<std::string>{"キー上げ", "キー下げ", "演奏開始", "演奏中止",
+                                                "取消", "曲番号", "システム"}));
+        EXPECT_EQ(config["cmps"]["system"]["options"].size(), 66U);
+        EXPECT_EQ(config["cmps"]["key_up"]["payload_press"], R"({"command":"KU"})");
+        EXPECT_FALSE(config.contains("object_id"));
+
+        const std::size_t before = configs(watch.messages()).size();
+        MqttTestClient ha(broker.port());
+        ASSERT_TRUE(ha.publish("homeassistant/status", "online", {.qos = 1}));
+        EXPECT_GT(configs(watch.waitFor([&](const Messages& m) {
+                      return configs(m).size() > before;
+                  })).size(),
+                  before);
+    }
+    const test::ProcessResult removed = test::runProcess(
+        TAVIK_MQTT_PROGRAM_PATH, {"--broker", broker.url(), "--room", "r8", "--remove-discovery"});
+    EXPECT_EQ(removed.exitCode, 0) << removed.err;
+    MqttTestClient after(broker.port(), {topic});
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(after.messages().empty()) << "no retained config left";
 }
 
 }  // namespace
