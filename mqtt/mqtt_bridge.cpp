@@ -137,6 +137,19 @@ void MqttBridge::runPosted() {
     }
 }
 
+void MqttBridge::runDeferred() {
+    while (!m_deferred.empty()) {
+        std::vector<std::function<void()>> handlers;
+        handlers.swap(m_deferred);
+        for (const auto& handler : handlers) {
+            handler();
+            if (!m_client) {
+                return;  // the probe ended: what its client still had is moot
+            }
+        }
+    }
+}
+
 void MqttBridge::run() {
     for (;;) {
         runPosted();
@@ -165,7 +178,9 @@ void MqttBridge::run() {
             continue;
         }
         const bool hadSocket = m_client->hasSocket();
-        if (!m_client->step(*m_wait, timeout) && hadSocket) {
+        const bool alive = m_client->step(*m_wait, timeout);
+        runDeferred();
+        if (!alive && hadSocket) {
             onDisconnected();
         }
     }
@@ -177,6 +192,7 @@ void MqttBridge::run() {
         while (m_client->unacknowledged() > 0 && m_client->hasSocket() &&
                Clock::now() < resultsBy) {
             m_client->step(*m_wait, 20ms);
+            runDeferred();  // a command now is told it came too late
         }
         m_client->publish(m_topics.state, stateJson(false), 1, true);
         m_client->disconnect();
@@ -200,14 +216,22 @@ Result<std::unique_ptr<MqttClient>> MqttBridge::makeClient() {
     // The probe's own client id, so that it never takes over a running bridge's session.
     m_probeTopic = "tavik/" + m_options.room + "/probe/" + randomHex();
     const std::string id = "tavik-" + m_options.room + (probing ? "-probe-" + randomHex() : "");
+    // Handled after the client's step, never inside the library's own callbacks: there it holds
+    // its locks, and a handler may publish or end the client.
     MqttClient::Callbacks callbacks;
-    callbacks.connected = [this](int reason) { onConnected(reason); };
-    callbacks.message = [this](const InMessage& message) { onMessage(message); };
+    callbacks.connected = [this](int reason) {
+        m_deferred.emplace_back([this, reason] { onConnected(reason); });
+    };
+    callbacks.message = [this](const InMessage& message) {
+        m_deferred.emplace_back([this, message] { onMessage(message); });
+    };
     callbacks.subscribed = [this](int mid) {
-        if (m_phase == Phase::kProbing && mid == m_probeSubscription) {
-            // Delivered after the retained messages of the subscriptions before it.
-            m_client->publish(m_probeTopic, "probe", 1, false);
-        }
+        m_deferred.emplace_back([this, mid] {
+            if (m_phase == Phase::kProbing && mid == m_probeSubscription && m_client) {
+                // Delivered after the retained messages of the subscriptions before it.
+                m_client->publish(m_probeTopic, "probe", 1, false);
+            }
+        });
     };
     Result<std::unique_ptr<MqttClient>> client =
         MqttClient::create(id, probing, std::move(callbacks));
@@ -308,6 +332,7 @@ void MqttBridge::finishProbe() {
         m_client->step(*m_wait, 50ms);
     }
     m_client.reset();
+    m_deferred.clear();
     m_connected = false;
     if (m_phase == Phase::kProbing) {
         m_phase = Phase::kServing;
@@ -318,8 +343,7 @@ void MqttBridge::finishProbe() {
 
 void MqttBridge::onProbeMessage(const InMessage& message) {
     if (message.topic == m_probeTopic) {
-        // Not here, inside the client's own read: finishing ends the client.
-        m_probeDeadline = Clock::now();
+        finishProbe();
         return;
     }
     const json body = json::parse(message.payload, nullptr, false);

@@ -88,6 +88,7 @@ class MqttBridge {
 
     void run();
     void runPosted();
+    void runDeferred();
     void post(std::function<void()> task);
     bool connectOnce();
     void onConnected(int reason);
@@ -130,6 +131,7 @@ class MqttBridge {
     // The MQTT thread's only.
     Phase m_phase = Phase::kProbing;
     std::unique_ptr<MqttClient> m_client;
+    std::vector<std::function<void()>> m_deferred;  // the client's events of the last step
     bool m_connected = false;
     bool m_everConnected = false;
     std::string m_lastNote;
