@@ -61,8 +61,9 @@ class SharedBuffer : public std::stringbuf {
 class BridgeRun {
   public:
     BridgeRun(FakeHidBackend& backend, const std::string& state, std::vector<std::string> options)
-        : m_thread([this, &backend, state, options = std::move(options)] {
-              setenv("STATE_DIRECTORY", state.c_str(), 1);
+        // Set here, on the test's thread, which alone starts processes (posix_spawn reads it).
+        : m_state((setenv("STATE_DIRECTORY", state.c_str(), 1), state)),
+          m_thread([this, &backend, options = std::move(options)] {
               std::vector<std::string> args{"tavik-cli mqtt"};
               args.insert(args.end(), options.begin(), options.end());
               m_code = cli::runMqttBridge(args, m_out, m_err, &backend);
@@ -91,6 +92,7 @@ class BridgeRun {
     std::ostream m_err{&m_errBuffer};
     std::atomic<int> m_code{-1};
     std::atomic<bool> m_ended{false};
+    std::string m_state;
     std::thread m_thread;
 };
 
