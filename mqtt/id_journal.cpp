@@ -34,6 +34,8 @@ Result<std::unique_ptr<IdJournal>> IdJournal::open(std::filesystem::path file, s
             journal->m_known.erase(id);
         }
     }
+    // Windows refuses to replace a file that is still open.
+    in.close();
     journal->keepLatest();
     if (Result<void> rewritten = journal->rewrite(); !rewritten) {
         return Failure{rewritten.error()};
