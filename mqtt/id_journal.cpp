@@ -28,15 +28,14 @@ Result<std::unique_ptr<IdJournal>> IdJournal::open(std::filesystem::path file, s
             continue;  // a line cut short by a crash
         }
         const std::string id = line.substr(1);
-        if (line[0] == '+' && journal->m_known.insert(id).second) {
-            journal->m_order.push_back(id);
+        if (line[0] == '+') {
+            journal->remember(id);
         } else if (line[0] == '-') {
-            journal->m_known.erase(id);
+            journal->drop(id);
         }
     }
     // Windows refuses to replace a file that is still open.
     in.close();
-    journal->keepLatest();
     if (Result<void> rewritten = journal->rewrite(); !rewritten) {
         return Failure{rewritten.error()};
     }
@@ -49,14 +48,21 @@ IdJournal::~IdJournal() {
     }
 }
 
-void IdJournal::keepLatest() {
-    while (m_known.size() > m_keep && !m_order.empty()) {
+// The newest at the back; the oldest beyond `keep` are let go.
+void IdJournal::remember(const std::string& id) {
+    drop(id);
+    m_order.push_back(id);
+    m_known.emplace(id, std::prev(m_order.end()));
+    while (m_known.size() > m_keep) {
         m_known.erase(m_order.front());
         m_order.pop_front();
     }
-    // Forgotten ids still in the order go once they reach its front.
-    while (!m_order.empty() && m_known.count(m_order.front()) == 0) {
-        m_order.pop_front();
+}
+
+void IdJournal::drop(const std::string& id) {
+    if (const auto found = m_known.find(id); found != m_known.end()) {
+        m_order.erase(found->second);
+        m_known.erase(found);
     }
 }
 
@@ -72,12 +78,9 @@ Result<void> IdJournal::rewrite() {
         return Failure{failure(fresh, "write")};
     }
     m_lines = 0;
-    std::unordered_set<std::string> written;
     for (const std::string& id : m_order) {
-        if (m_known.count(id) > 0 && written.insert(id).second) {
-            std::fprintf(out, "+%s\n", id.c_str());
-            ++m_lines;
-        }
+        std::fprintf(out, "+%s\n", id.c_str());
+        ++m_lines;
     }
     const bool synced = std::fflush(out) == 0 && syncFile(out);
     std::fclose(out);
@@ -96,32 +99,30 @@ Result<void> IdJournal::rewrite() {
     return {};
 }
 
-Result<void> IdJournal::append(char mark, const std::string& id) {
+Result<void> IdJournal::append(char mark, const std::string& id, bool durable) {
     if (m_out == nullptr || std::fprintf(m_out, "%c%s\n", mark, id.c_str()) < 0 ||
-        std::fflush(m_out) != 0 || !syncFile(m_out)) {
+        std::fflush(m_out) != 0 || (durable && !syncFile(m_out))) {
         return Failure{failure(m_file, "write")};
     }
     if (++m_lines > 2 * m_keep) {
-        keepLatest();
         return rewrite();
     }
     return {};
 }
 
 Result<void> IdJournal::add(const std::string& id) {
-    if (Result<void> written = append('+', id); !written) {
-        return written;
+    // Known first, so that a rewrite this line sets off keeps it.
+    remember(id);
+    Result<void> written = append('+', id, true);
+    if (!written) {
+        drop(id);
     }
-    if (m_known.insert(id).second) {
-        m_order.push_back(id);
-    }
-    keepLatest();
-    return {};
+    return written;
 }
 
 Result<void> IdJournal::forget(const std::string& id) {
-    m_known.erase(id);
-    return append('-', id);
+    drop(id);
+    return append('-', id, false);
 }
 
 }  // namespace tavik::mqtt

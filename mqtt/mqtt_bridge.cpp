@@ -4,6 +4,7 @@
 #include <mqtt_protocol.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <utility>
@@ -90,15 +91,14 @@ void MqttBridge::stop() {
     }
     m_wait->wake();
     std::unique_lock lock(m_mutex);
-    // A connect stuck in the system's resolver or TCP connect cannot be interrupted: the program
-    // ends without waiting for it.
+    // A connect stuck in the system's resolver or TCP connect cannot be interrupted.
     if (m_ended.wait_for(lock, 1s, [this] { return m_finished; })) {
         lock.unlock();
         m_thread.join();
     } else {
-        lock.unlock();
-        m_thread.detach();
+        // Its thread still holds the client and this bridge: the program ends here, now.
         m_log.appendLog(notePrefix() + "the broker did not answer; stopped without a goodbye");
+        std::quick_exit(0);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "broker_command.hpp"
+#include "id_journal.hpp"
 #include "mqtt_command.hpp"
 #include "support/broker.hpp"
 #include "support/fake_hid_backend.hpp"
@@ -126,6 +127,31 @@ std::map<int, int> sends(const std::string& out) {
         }
     }
     return counts;
+}
+
+// The journal keeps the latest ids only, given-back ones too (they once grew it without bound),
+// and a reopened one knows what the last one knew.
+TEST(IdJournal, KeepsTheLatestAcrossReopening) {
+    const std::filesystem::path file = stateFolder("journal") + "/ids";
+    {
+        auto journal = IdJournal::open(file, 3);
+        ASSERT_TRUE(journal) << journal.error();
+        for (int i = 0; i < 50; ++i) {
+            ASSERT_TRUE(journal.value()->add("g" + std::to_string(i)));
+            ASSERT_TRUE(journal.value()->forget("g" + std::to_string(i)));
+        }
+        for (const char* id : {"a", "b", "c", "d"}) {
+            ASSERT_TRUE(journal.value()->add(id));
+        }
+        ASSERT_TRUE(journal.value()->forget("c"));
+        EXPECT_EQ(journal.value()->size(), 2U);
+    }
+    auto reopened = IdJournal::open(file, 3);
+    ASSERT_TRUE(reopened) << reopened.error();
+    for (const auto& [id, known] : std::map<std::string, bool>{
+             {"a", false}, {"b", true}, {"c", false}, {"d", true}, {"g49", false}}) {
+        EXPECT_EQ(reopened.value()->contains(id), known) << id;
+    }
 }
 
 class MqttBridgeTest : public testing::Test {

@@ -50,6 +50,8 @@ Broker::Broker(std::string extra) : m_port(freeLoopbackPort()) {
     std::ofstream(m_folder + "/mosquitto.conf")
         << "listener " << m_port << " 127.0.0.1\n"
         << "allow_anonymous true\n"
+        // Small packets at once, as a venue's broker should be set up (see the README).
+        << "set_tcp_nodelay true\n"
         << "persistence true\npersistence_location " << m_folder << "/\n"
         << "log_dest file " << m_folder
         << "/broker.log\n"

@@ -13,6 +13,7 @@ MqttTestClient::MqttTestClient(int port, std::vector<std::string> topics) {
     mosquitto_lib_init();
     m_mosq = mosquitto_new(nullptr, true, this);
     mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    mosquitto_int_option(m_mosq, MOSQ_OPT_TCP_NODELAY, 1);
     mosquitto_message_v5_callback_set(m_mosq, [](mosquitto*, void* self, const mosquitto_message* m,
                                                  const mosquitto_property* p) {
         auto& client = *static_cast<MqttTestClient*>(self);
