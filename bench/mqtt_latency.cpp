@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -21,6 +22,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "mqtt_command.hpp"
 #include "support/broker.hpp"
@@ -81,12 +84,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     tavik::test::FakeHidBackend backend;
-    backend.plug({.path = "/dev/hidraw0"});
+    tavik::test::FakeHidBackend::Device transmitter;
+    transmitter.path = "/dev/hidraw0";
+    backend.plug(transmitter);
     TimedLines lines;
     std::ostream out(&lines);
     std::ostringstream err;
     const std::string state = "/tmp/tavik-mqtt-bench-" + std::to_string(getpid());
-    setenv("STATE_DIRECTORY", state.c_str(), 1);
+    setenv("STATE_DIRECTORY", state.c_str(), 1);  // NOLINT(concurrency-mt-unsafe): no thread yet
     std::thread bridge([&] {
         tavik::cli::runMqttBridge({"tavik-cli mqtt", "--broker", broker.url(), "--room", "bench",
                                    "--system", "T3", "--gap", "0", "--no-discovery"},
@@ -100,6 +105,7 @@ int main(int argc, char** argv) {
     std::mutex songs;
     const auto run = [&](int total, std::vector<double>* latencies, bool ids) {
         std::vector<std::thread> threads;
+        threads.reserve(static_cast<std::size_t>(publishers));
         std::mutex kept;
         for (int p = 0; p < publishers; ++p) {
             threads.emplace_back([&] {
@@ -114,13 +120,8 @@ int main(int argc, char** argv) {
                     const auto began = Clock::now();
                     // With an id, each command also goes through the journal.
                     const std::string payload =
-                        ids ? "{\"command\":\"" + text + "\",\"id\":\"c" + text + "\"}" : text;
-                    sender.publish("tavik/bench/send", payload,
-                                   {.qos = 2,
-                                    .retain = false,
-                                    .expiry = {},
-                                    .correlation = {},
-                                    .responseTopic = {}});
+                        ids ? nlohmann::json{{"command", text}, {"id", "c" + text}}.dump() : text;
+                    sender.publish("tavik/bench/send", payload);
                     const auto written = lines.waitFor("tavik T3 " + text);
                     if (latencies != nullptr) {
                         std::lock_guard lock(kept);
@@ -151,6 +152,6 @@ int main(int argc, char** argv) {
     }
     kill(getpid(), SIGTERM);
     bridge.join();
-    std::system(("rm -rf " + state).c_str());  // NOLINT(cert-env33-c): our own folder
+    std::filesystem::remove_all(state);
     return 0;
 }

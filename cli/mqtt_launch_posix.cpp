@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "cli_app.hpp"
 #include "mqtt_command.hpp"
@@ -32,7 +33,8 @@ int launchMqttBridge(const std::vector<std::string>& args, std::ostream& out, st
     out.flush();
     err.flush();
     execv(name.c_str(), argv.data());
-    err << "tavik-cli: cannot run the MQTT bridge " << name << ": " << std::strerror(errno) << '\n';
+    err << "tavik-cli: cannot run the MQTT bridge " << name << ": "
+        << std::generic_category().message(errno) << '\n';
     return kExitBadInput;
 }
 

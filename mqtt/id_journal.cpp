@@ -10,7 +10,8 @@ namespace tavik::mqtt {
 namespace {
 
 std::string failure(const std::filesystem::path& file, const char* what) {
-    return std::string("cannot ") + what + " " + file.string() + ": " + std::strerror(errno);
+    return std::string("cannot ") + what + " " + file.string() + ": " +
+           std::generic_category().message(errno);
 }
 
 }  // namespace

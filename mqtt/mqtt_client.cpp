@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 
 namespace tavik::mqtt {
 namespace {
@@ -48,7 +49,7 @@ InMessage inMessage(const mosquitto_message* message, const mosquitto_property* 
 
 std::string errorText(int rc) {
     if (rc == MOSQ_ERR_ERRNO) {
-        return std::strerror(errno);
+        return std::generic_category().message(errno);
     }
     return mosquitto_strerror(rc);
 }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 #include "socket_wait.hpp"
 
@@ -58,7 +59,8 @@ class PipeWait : public SocketWait {
 Result<std::unique_ptr<SocketWait>> SocketWait::create() {
     int ends[2];
     if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) {
-        return Failure{std::string("cannot make a pipe: ") + std::strerror(errno)};
+        return Failure{std::string("cannot make a pipe: ") +
+                       std::generic_category().message(errno)};
     }
     return std::unique_ptr<SocketWait>(std::make_unique<PipeWait>(ends[0], ends[1]));
 }

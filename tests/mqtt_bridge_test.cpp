@@ -98,7 +98,7 @@ class BridgeRun {
 };
 
 std::string stateFolder(const char* name) {
-    const std::string folder = testing::TempDir() + "tavik-mqtt-" + name;
+    std::string folder = testing::TempDir() + "tavik-mqtt-" + name;
     std::filesystem::remove_all(folder);
     return folder;
 }
@@ -202,7 +202,7 @@ TEST_F(MqttBridgeTest, EveryPayloadGetsItsResult) {
          "古いコマンド",
          false},
         {"12", {}, "refused", "システム指定が間違っています。", false},
-        {"{\"system\":\"T3\",", {}, "refused", "形式が正しくありません", false},
+        {R"({"system":"T3",)", {}, "refused", "形式が正しくありません", false},
         {R"({"system":"T3","command":12})", {}, "refused", "形式が正しくありません", false},
         {R"({"system":"Q","command":"12"})",
          {},
@@ -275,7 +275,7 @@ TEST_F(MqttBridgeTest, BrokerRestartsNeverSendTwice) {
     int next = 0;
     const auto publishSome = [&](int count) {
         MqttTestClient watch(broker.port(), {"tavik/r2/state"});
-        ASSERT_TRUE(watch.waitFor([](const Messages& m) { return online(m, "r2"); }).size() > 0);
+        ASSERT_FALSE(watch.waitFor([](const Messages& m) { return online(m, "r2"); }).empty());
         MqttTestClient sender(broker.port());
         for (int i = 0; i < count; ++i, ++next) {
             ASSERT_TRUE(sender.publish(
