@@ -14,8 +14,6 @@
 #include <fstream>
 #include <thread>
 
-extern char** environ;
-
 namespace tavik::test {
 namespace {
 
@@ -38,13 +36,13 @@ int freeLoopbackPort() {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
     close(fd);
-    return ntohs(address.sin_port);
+    return bound ? ntohs(address.sin_port) : -1;
 }
 
-Broker::Broker(std::string extra) : m_port(freeLoopbackPort()) {
+Broker::Broker(const std::string& extra) : m_port(freeLoopbackPort()) {
     char folder[] = "/tmp/tavik-broker-XXXXXX";
     m_folder = mkdtemp(folder);
     std::ofstream(m_folder + "/mosquitto.conf")

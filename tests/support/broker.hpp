@@ -12,7 +12,7 @@ namespace tavik::test {
 class Broker {
   public:
     // `extra`: configuration lines after the listener's (a password file, say).
-    explicit Broker(std::string extra = {});
+    explicit Broker(const std::string& extra = {});
     ~Broker();
     Broker(const Broker&) = delete;
     Broker& operator=(const Broker&) = delete;
