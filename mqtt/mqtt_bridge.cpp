@@ -98,7 +98,7 @@ void MqttBridge::stop() {
     } else {
         // Its thread still holds the client and this bridge: the program ends here, now.
         m_log.appendLog(notePrefix() + "the broker did not answer; stopped without a goodbye");
-        std::quick_exit(0);
+        std::_Exit(0);
     }
 }
 
