@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <string_view>
 
 namespace tavik::test {
 namespace {
@@ -48,11 +50,16 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     }
     argv.push_back(nullptr);
 
-    std::vector<std::string> envStrings;
+    // Those given take the place of the same names' (a child takes the first of two).
+    std::vector<std::string> envStrings(environment);
     for (char** e = environ; *e != nullptr; ++e) {
-        envStrings.emplace_back(*e);
+        const std::string_view entry(*e);
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        if (std::none_of(environment.begin(), environment.end(),
+                         [&](const std::string& given) { return given.rfind(name, 0) == 0; })) {
+            envStrings.emplace_back(entry);
+        }
     }
-    envStrings.insert(envStrings.end(), environment.begin(), environment.end());
     std::vector<char*> envp;
     for (std::string& e : envStrings) {
         envp.push_back(e.data());
