@@ -17,6 +17,7 @@
 #include "option_checks.hpp"
 #include "phone_service.hpp"
 #include "remove_discovery.hpp"
+#include "room_lock.hpp"
 #include "send_pipeline.hpp"
 #include "send_session.hpp"
 #include "serve_command.hpp"
@@ -54,10 +55,15 @@ std::optional<std::string> environment(const char* name) {
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
 }
 
-// The password: the file's first line; an empty file gives none.
+// The password: the file's first line; an empty file gives none. Yours alone, as the token file;
+// systemd's credentials are the service's by their ACL, which shows in the group's bits.
 Result<std::optional<std::string>> readPassword(const std::string& path) {
-    Result<std::string> text =
-        phone::readPrivateFile(path, "password file", kMaxPassword, phone::Privacy::kNotOthers);
+    const std::optional<std::string> credentials = environment("CREDENTIALS_DIRECTORY");
+    const bool credential =
+        credentials && !credentials->empty() && path.rfind(*credentials + "/", 0) == 0;
+    Result<std::string> text = phone::readPrivateFile(
+        path, "password file", kMaxPassword,
+        credential ? phone::Privacy::kNotOthers : phone::Privacy::kOwnerAlone);
     if (!text) {
         return Failure{text.error()};
     }
@@ -114,6 +120,9 @@ int runMqttBridge(const std::vector<std::string>& args, std::ostream& out, std::
     for (const std::string& arg : args) {
         argv.push_back(arg.c_str());
     }
+    // Taken aside rather than refused by the parser, whose message would show their values: a
+    // mistyped option may carry a password into the journal.
+    app.allow_extras();
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
     } catch (const CLI::ParseError& e) {
@@ -123,8 +132,21 @@ int runMqttBridge(const std::vector<std::string>& args, std::ostream& out, std::
         err << kName << e.what() << " (see 'tavik-cli mqtt --help')\n";
         return kExitBadInput;
     }
+    if (const std::vector<std::string> extra = app.remaining(); !extra.empty()) {
+        const std::string& first = extra.front();
+        err << kName
+            << (first.rfind('-', 0) == 0 ? "no such option: " + first.substr(0, first.find('='))
+                                         : std::string("takes no arguments but its options"))
+            << " (see 'tavik-cli mqtt --help')\n";
+        return kExitBadInput;
+    }
 
     const std::optional<mqtt::BrokerAddress> broker = mqtt::parseBrokerUrl(a.broker);
+    if (!broker && a.broker.find('@') != std::string::npos) {
+        // Not echoed: it may hold a password.
+        err << kName << "--broker takes no login; give --user and --password-file\n";
+        return kExitBadInput;
+    }
     if (!broker) {
         err << kName << "--broker takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT], not '"
             << a.broker << "'\n";
@@ -203,6 +225,24 @@ int runMqttBridge(const std::vector<std::string>& args, std::ostream& out, std::
     const std::filesystem::path state = mqtt::stateDirectory(environment);
     if (state.empty()) {
         err << kName << "no place for the bridge's state: set STATE_DIRECTORY or HOME\n";
+        return kExitBadInput;
+    }
+    std::error_code madeState;
+    std::filesystem::create_directories(state, madeState);
+    if (madeState) {
+        err << kName << "cannot make " << state.string() << ": " << madeState.message() << '\n';
+        return kExitBadInput;
+    }
+    Result<std::unique_ptr<mqtt::RoomLock>> lock =
+        mqtt::RoomLock::take(state / ("mqtt-" + a.room + ".lock"));
+    if (!lock) {
+        err << kName << lock.error() << '\n';
+        return kExitBadInput;
+    }
+    if (!lock.value()) {
+        err << kName << "room " << a.room
+            << " is already served by another bridge on this computer; stop that one first, or "
+               "choose another --room\n";
         return kExitBadInput;
     }
     Result<std::unique_ptr<mqtt::IdJournal>> journal =

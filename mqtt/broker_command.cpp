@@ -2,7 +2,6 @@
 #include "broker_command.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "bridge_messages.hpp"
@@ -74,7 +73,9 @@ ParsedPayload parseJson(std::string_view payload) {
     parsed.command.command = *command;
     parsed.command.system = text("system").value_or("");
     if (const auto sent = body.find("sent_at"); sent != body.end()) {
-        if (sent->is_number() && std::isfinite(sent->get<double>())) {
+        // Up to the year 9999: beyond, the time does not fit the clock (and is no sender's).
+        constexpr double kLatest = 253402300799.0;
+        if (sent->is_number() && sent->get<double>() >= 0 && sent->get<double>() <= kLatest) {
             const auto since = std::chrono::duration<double>(sent->get<double>());
             parsed.command.sentAt = std::chrono::system_clock::time_point(
                 std::chrono::duration_cast<std::chrono::system_clock::duration>(since));

@@ -143,7 +143,8 @@ std::string discoveryPayload(const DiscoveredDevice& device, const RoomTopics& t
         {"payload_not_available", "offline"},
         {"qos", 2},
     };
-    return payload.dump();
+    // The serial comes from the device, which may not give UTF-8.
+    return payload.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 }  // namespace tavik::mqtt

@@ -46,6 +46,13 @@ std::string urlOf(const BridgeOptions& options) {
            std::to_string(options.port);
 }
 
+// A text of a JSON object that another client sent; `otherwise` when it is missing or no text
+// (where json's value() would throw).
+std::string textAt(const json& body, const char* key, const char* otherwise = "") {
+    const auto found = body.find(key);
+    return found != body.end() && found->is_string() ? found->get<std::string>() : otherwise;
+}
+
 std::string notePrefix() {
     return "tavik-cli mqtt: ";
 }
@@ -59,7 +66,8 @@ MqttBridge::MqttBridge(BridgeOptions options, SendPipeline& pipeline, OwnerLoop&
       m_pipeline(pipeline),
       m_owner(owner),
       m_journal(journal),
-      m_log(log) {
+      m_log(log),
+      m_instance(randomHex()) {
     if (const std::optional<SystemOption> fixed = systemOption(m_options.fixedSystem)) {
         m_fixed = resolveSystemToken(fixed->token);
         m_system = fixed->token;
@@ -186,7 +194,7 @@ void MqttBridge::run() {
     }
     // Results first, then the room's offline, then the goodbye, which keeps the broker from
     // publishing the last will.
-    if (m_client && m_connected && m_phase == Phase::kServing) {
+    if (m_client && m_connected && m_everConnected) {
         runPosted();
         const auto resultsBy = Clock::now() + kResultsTime;
         while (m_client->unacknowledged() > 0 && m_client->hasSocket() &&
@@ -194,13 +202,18 @@ void MqttBridge::run() {
             m_client->step(*m_wait, 20ms);
             runDeferred();  // a command now is told it came too late
         }
-        m_client->publish(m_topics.state, stateJson(false), 1, true);
+        // Another bridge's online stands: nor does the goodbye let the last will over it.
+        if (!m_displaced) {
+            m_client->publish(m_topics.state, stateJson(false), 1, true);
+        }
         m_client->disconnect();
         const auto deadline = Clock::now() + kGoodbyeTime;
         while (m_client->hasSocket() && Clock::now() < deadline) {
             m_client->step(*m_wait, 50ms);
         }
-        m_log.appendLog(notePrefix() + "room " + m_options.room + " offline");
+        if (!m_displaced) {
+            m_log.appendLog(notePrefix() + "room " + m_options.room + " offline");
+        }
     }
     m_client.reset();
     m_phase = Phase::kStopped;
@@ -225,14 +238,19 @@ Result<std::unique_ptr<MqttClient>> MqttBridge::makeClient() {
     callbacks.message = [this](const InMessage& message) {
         m_deferred.emplace_back([this, message] { onMessage(message); });
     };
-    callbacks.subscribed = [this](int mid) {
-        m_deferred.emplace_back([this, mid] {
+    callbacks.subscribed = [this](int mid, bool refused) {
+        m_deferred.emplace_back([this, mid, refused] {
             if (m_phase == Phase::kProbing && mid == m_probeSubscription && m_client) {
                 // Delivered after the retained messages of the subscriptions before it.
                 m_client->publish(m_probeTopic, "probe", 1, false);
+            } else if (m_phase == Phase::kServing && mid == m_sendSubscription && refused) {
+                // Serving on would leave every sender without a result.
+                stopFatally("the broker at " + urlOf(m_options) + " refused to deliver " +
+                            m_topics.send + " (see --user and the broker's ACL)");
             }
         });
     };
+
     Result<std::unique_ptr<MqttClient>> client =
         MqttClient::create(id, probing, std::move(callbacks));
     if (!client) {
@@ -256,8 +274,7 @@ bool MqttBridge::connectOnce() {
     if (!m_client) {
         Result<std::unique_ptr<MqttClient>> made = makeClient();
         if (!made) {
-            m_phase = Phase::kStopped;
-            m_owner.post([fatal = m_fatal, why = made.error()] { fatal(why); });
+            stopFatally(made.error());
             return false;
         }
         m_client = std::move(made.value());
@@ -281,11 +298,8 @@ void MqttBridge::onConnected(int reason) {
     if (reason != 0) {
         const std::string why = MqttClient::reasonText(reason);
         if (MqttClient::isLoginRefusal(reason) && !m_everConnected) {
-            m_phase = Phase::kStopped;
-            m_owner.post([fatal = m_fatal, why, url = urlOf(m_options)] {
-                fatal("the broker at " + url + " refused the login: " + why +
-                      " (see --user and --password-file)");
-            });
+            stopFatally("the broker at " + urlOf(m_options) + " refused the login: " + why +
+                        " (see --user and --password-file)");
             return;
         }
         noteOnce(notePrefix() + "the broker at " + urlOf(m_options) + " refused us: " + why +
@@ -307,10 +321,21 @@ void MqttBridge::onConnected(int reason) {
     serveConnected();
 }
 
+void MqttBridge::stopFatally(std::string why) {
+    m_phase = Phase::kStopped;
+    m_owner.post([fatal = m_fatal, why = std::move(why)] { fatal(why); });
+}
+
 void MqttBridge::onDisconnected() {
     if (m_connected && m_phase == Phase::kServing) {
         m_log.appendLog(notePrefix() + "lost the broker at " + urlOf(m_options) +
                         "; connecting again");
+    } else if (!m_connected && m_phase != Phase::kStopped) {
+        // Reached, but closed before it answered: TLS refused (an untrusted certificate), or no
+        // MQTT broker on that port.
+        const std::string why = m_client->lastError();
+        noteOnce(notePrefix() + "cannot reach the broker at " + urlOf(m_options) + " (" +
+                 (why.empty() ? std::string("it closed the connection") : why) + "); trying again");
     }
     m_connected = false;
     if (m_backOff == 0s) {
@@ -320,11 +345,8 @@ void MqttBridge::onDisconnected() {
 
 void MqttBridge::finishProbe() {
     if (!m_servedBy.empty()) {
-        m_phase = Phase::kStopped;
-        m_owner.post([fatal = m_fatal, room = m_options.room, host = m_servedBy] {
-            fatal("room " + room + " is already served by " + host +
-                  "; stop the bridge there first, or choose another --room");
-        });
+        stopFatally("room " + m_options.room + " is already served by " + m_servedBy +
+                    "; stop the bridge there first, or choose another --room");
     }
     m_client->disconnect();
     const auto deadline = Clock::now() + kGoodbyeTime;
@@ -351,8 +373,8 @@ void MqttBridge::onProbeMessage(const InMessage& message) {
         return;
     }
     if (message.topic == m_topics.state) {
-        const bool online = body.value("state", "") == "online";
-        m_servedBy = online ? body.value("host", "another host") : "";
+        const bool online = textAt(body, "state") == "online";
+        m_servedBy = online ? textAt(body, "host", "another host") : "";
         if (online && m_servedBy.empty()) {
             m_servedBy = "another host";
         }
@@ -368,8 +390,11 @@ void MqttBridge::serveConnected() {
     m_log.appendLog(notePrefix() + "connected to " + urlOf(m_options) + "; serving room " +
                     m_options.room);
     m_everConnected = true;
-    m_client->subscribe(m_topics.send, 2, kSendOptions);
+    m_client->subscribe(m_topics.send, 2, kSendOptions, &m_sendSubscription);
     m_client->subscribe(m_topics.systemSet, 1, MQTT_SUB_OPT_SEND_RETAIN_NEVER);
+    // Another bridge that slipped past the check (started while this one was away, or at the
+    // same moment) shows here: the two would take the room's client id from each other for ever.
+    m_client->subscribe(m_topics.state, 1, MQTT_SUB_OPT_SEND_RETAIN_ALWAYS);
     if (m_options.discovery) {
         m_client->subscribe(m_options.discoveryPrefix + "/status", 1,
                             MQTT_SUB_OPT_SEND_RETAIN_NEVER);
@@ -389,6 +414,15 @@ void MqttBridge::onMessage(const InMessage& message) {
         takeCommand(message);
     } else if (message.topic == m_topics.systemSet) {
         setSystem(message.payload);
+    } else if (message.topic == m_topics.state) {
+        const json body = json::parse(message.payload, nullptr, false);
+        if (body.is_object() && textAt(body, "state") == "online" &&
+            textAt(body, "bridge") != m_instance && m_phase == Phase::kServing) {
+            m_displaced = true;
+            stopFatally("room " + m_options.room + " is served by " +
+                        textAt(body, "host", "another host") +
+                        " as well; this bridge stops: run one bridge per room");
+        }
     } else if (m_options.discovery && message.topic == m_options.discoveryPrefix + "/status" &&
                message.payload == "online") {
         // Home Assistant has started again and forgotten what it was told.
@@ -477,7 +511,7 @@ void MqttBridge::finish(const Report& report, std::optional<SendResult> result) 
         return;
     }
     // Nothing reached the transmitter: the same id may come again.
-    if (report.id && (result->badInput() || result->status == SendStatus::kNotFound)) {
+    if (report.id && !result->written) {
         (void)m_journal.forget(*report.id);
     }
     const std::string_view status = result->delivered()  ? "sent"
@@ -498,9 +532,18 @@ void MqttBridge::publishReport(const Report& report, std::string_view status,
     }
     const std::string payload = resultPayload(report.id, status, lines);
     m_client->publish(m_topics.result, payload, 1, false, report.correlation);
-    if (!report.responseTopic.empty() && report.responseTopic != m_topics.result) {
+    if (isReplyTopic(report.responseTopic)) {
         m_client->publish(report.responseTopic, payload, 1, false, report.correlation);
     }
+}
+
+// A sender's response topic, unless it is one the bridge keeps for itself (tavik/ROOM/reply/
+// is the room's place for replies): a result written over a room's state or Home Assistant's
+// config would be taken for one.
+bool MqttBridge::isReplyTopic(const std::string& topic) const {
+    const auto under = [&](const std::string& prefix) { return topic.rfind(prefix, 0) == 0; };
+    return !topic.empty() &&
+           (under(m_topics.reply) || (!under("tavik/") && !under(m_options.discoveryPrefix + "/")));
 }
 
 void MqttBridge::setSystem(std::string_view text) {
@@ -562,7 +605,11 @@ void MqttBridge::noteOnce(std::string line) {
 }
 
 std::string MqttBridge::stateJson(bool online) const {
-    return json{{"state", online ? "online" : "offline"}, {"host", m_options.hostName}}.dump();
+    // A host name in another encoding (Windows gives its code page's) must not end the bridge.
+    return json{{"state", online ? "online" : "offline"},
+                {"host", m_options.hostName},
+                {"bridge", m_instance}}
+        .dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 }  // namespace tavik::mqtt

@@ -93,6 +93,8 @@ class MqttBridge {
     bool connectOnce();
     void onConnected(int reason);
     void onDisconnected();
+    // Ends the bridge: the program's owner hears why and stops (exit 2).
+    void stopFatally(std::string why);
     void onMessage(const InMessage& message);
     void onProbeMessage(const InMessage& message);
     void finishProbe();
@@ -107,6 +109,7 @@ class MqttBridge {
     void publishTransmitter();
     void publishDiscovery();
     void noteOnce(std::string line);
+    bool isReplyTopic(const std::string& topic) const;
     Result<std::unique_ptr<MqttClient>> makeClient();
     std::string stateJson(bool online) const;
 
@@ -117,6 +120,7 @@ class MqttBridge {
     OwnerLoop& m_owner;
     IdJournal& m_journal;
     LogSink& m_log;
+    const std::string m_instance;  // this run's, in the room's state: another's is another bridge
     std::function<void(std::string)> m_fatal;
     std::unique_ptr<SocketWait> m_wait;
     std::thread m_thread;
@@ -140,8 +144,10 @@ class MqttBridge {
     std::chrono::steady_clock::time_point m_probeDeadline;
     std::string m_probeTopic;
     int m_probeSubscription = -1;
-    std::string m_servedBy;  // the host named by an online room state the probe found
-    std::string m_system;    // the room's system token, for commands that name none
+    int m_sendSubscription = -1;
+    bool m_displaced = false;  // another bridge serves the room now
+    std::string m_servedBy;    // the host named by an online room state the probe found
+    std::string m_system;      // the room's system token, for commands that name none
     TransmitterState m_transmitter;
 };
 

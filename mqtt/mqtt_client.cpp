@@ -4,11 +4,11 @@
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <system_error>
 
 namespace tavik::mqtt {
 namespace {
@@ -49,7 +49,7 @@ InMessage inMessage(const mosquitto_message* message, const mosquitto_property* 
 
 std::string errorText(int rc) {
     if (rc == MOSQ_ERR_ERRNO) {
-        return std::generic_category().message(errno);
+        return socketErrorText(errno);
     }
     return mosquitto_strerror(rc);
 }
@@ -86,12 +86,21 @@ Result<std::unique_ptr<MqttClient>> MqttClient::create(const std::string& client
                 static_cast<MqttClient*>(self)->m_callbacks.message(inMessage(message, props));
             }
         });
-    mosquitto_subscribe_v5_callback_set(
-        mosq, [](mosquitto*, void* self, int mid, int, const int*, const mosquitto_property*) {
-            if (static_cast<MqttClient*>(self)->m_callbacks.subscribed) {
-                static_cast<MqttClient*>(self)->m_callbacks.subscribed(mid);
-            }
-        });
+    // The library says what TLS found wrong (an untrusted certificate, say) only in its log.
+    mosquitto_log_callback_set(mosq, [](mosquitto*, void* self, int level, const char* text) {
+        if ((level & MOSQ_LOG_ERR) != 0 && text != nullptr) {
+            static_cast<MqttClient*>(self)->m_lastError = text;
+        }
+    });
+    mosquitto_subscribe_v5_callback_set(mosq, [](mosquitto*, void* self, int mid, int count,
+                                                 const int* granted, const mosquitto_property*) {
+        // A code of 0x80 or more: the broker did not take the subscription (its ACL, say).
+        const bool refused =
+            std::any_of(granted, granted + count, [](int code) { return code >= 0x80; });
+        if (static_cast<MqttClient*>(self)->m_callbacks.subscribed) {
+            static_cast<MqttClient*>(self)->m_callbacks.subscribed(mid, refused);
+        }
+    });
     mosquitto_publish_v5_callback_set(
         mosq, [](mosquitto*, void* self, int mid, int, const mosquitto_property*) {
             static_cast<MqttClient*>(self)->m_unacknowledged.erase(mid);
@@ -122,11 +131,20 @@ Result<void> MqttClient::setLogin(const Login& login) {
 }
 
 Result<void> MqttClient::setTls(const std::string& cafile) {
-    const int rc = mosquitto_tls_set(m_mosq, cafile.empty() ? nullptr : cafile.c_str(), nullptr,
-                                     nullptr, nullptr, nullptr);
-    if (rc == MOSQ_ERR_SUCCESS && cafile.empty()) {
-        // No file named: the system's certificate authorities.
-        mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+    int rc = MOSQ_ERR_SUCCESS;
+    if (cafile.empty()) {
+        // The system's certificate authorities: OpenSSL's defaults (SSL_CERT_FILE and _DIR
+        // honoured), and their folder by name, without which the library takes no TLS set-up and
+        // refuses every connect after the first.
+        const char* folder = std::getenv("SSL_CERT_DIR");  // NOLINT(concurrency-mt-unsafe)
+        rc = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        if (rc == MOSQ_ERR_SUCCESS) {
+            rc = mosquitto_tls_set(m_mosq, nullptr,
+                                   folder != nullptr && *folder != '\0' ? folder : "/etc/ssl/certs",
+                                   nullptr, nullptr, nullptr);
+        }
+    } else {
+        rc = mosquitto_tls_set(m_mosq, cafile.c_str(), nullptr, nullptr, nullptr, nullptr);
     }
     if (rc != MOSQ_ERR_SUCCESS) {
         return Failure{"cannot use TLS: " + errorText(rc)};
@@ -150,11 +168,12 @@ Result<void> MqttClient::connect(const std::string& host, int port, std::chrono:
         mosquitto_property_add_int32(&props, MQTT_PROP_SESSION_EXPIRY_INTERVAL,
                                      static_cast<std::uint32_t>(sessionExpiry.count()));
     }
+    m_lastError.clear();
     const int rc = mosquitto_connect_bind_v5(m_mosq, host.c_str(), port,
                                              static_cast<int>(keepAlive.count()), nullptr, props);
     mosquitto_property_free_all(&props);
     if (rc != MOSQ_ERR_SUCCESS) {
-        return Failure{errorText(rc)};
+        return Failure{m_lastError.empty() ? errorText(rc) : m_lastError};
     }
     return {};
 }

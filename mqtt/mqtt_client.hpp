@@ -35,7 +35,7 @@ class MqttClient {
     struct Callbacks {
         std::function<void(int reason)> connected;  // the broker's answer: 0 accepted
         std::function<void(const InMessage&)> message;
-        std::function<void(int mid)> subscribed;
+        std::function<void(int mid, bool refused)> subscribed;
         std::function<void(int mid)> published;  // the broker has taken a QoS 1 or 2 message
     };
     struct Login {
@@ -76,6 +76,8 @@ class MqttClient {
     static bool isLoginRefusal(int reason);
     // True while packets wait to be written.
     bool wantsWrite() const;
+    // The library's latest error line since the last connect (TLS's reasons are there alone).
+    const std::string& lastError() const { return m_lastError; }
     // QoS 1 and 2 messages published that the broker has not yet taken.
     std::size_t unacknowledged() const { return m_unacknowledged.size(); }
 
@@ -85,6 +87,7 @@ class MqttClient {
     mosquitto* m_mosq = nullptr;
     Callbacks m_callbacks;
     std::set<int> m_unacknowledged;
+    std::string m_lastError;  // the library's latest error line
 };
 
 }  // namespace tavik::mqtt

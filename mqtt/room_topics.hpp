@@ -13,7 +13,8 @@ struct RoomTopics {
           state(base(room) + "state"),
           transmitter(base(room) + "transmitter"),
           system(base(room) + "system"),
-          systemSet(base(room) + "system/set") {}
+          systemSet(base(room) + "system/set"),
+          reply(base(room) + "reply/") {}
 
     std::string send;         // commands in
     std::string result;       // one report per command out
@@ -21,6 +22,7 @@ struct RoomTopics {
     std::string transmitter;  // present or not, retained
     std::string system;       // the room's system for commands that name none, retained
     std::string systemSet;    // sets it
+    std::string reply;        // senders' response topics below it (the broker's ACL allows them)
 
   private:
     static std::string base(const std::string& room) { return "tavik/" + room + "/"; }

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "result.hpp"
 
@@ -28,5 +29,9 @@ class SocketWait {
     virtual Ready wait(int socket, bool wantWrite, std::chrono::milliseconds timeout) = 0;
     virtual void wake() = 0;
 };
+
+// The system's words for an error of the broker's socket, as libmosquitto leaves it in errno
+// (on Windows, a Winsock code).
+std::string socketErrorText(int code);
 
 }  // namespace tavik::mqtt

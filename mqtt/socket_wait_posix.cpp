@@ -65,4 +65,8 @@ Result<std::unique_ptr<SocketWait>> SocketWait::create() {
     return std::unique_ptr<SocketWait>(std::make_unique<PipeWait>(ends[0], ends[1]));
 }
 
+std::string socketErrorText(int code) {
+    return std::generic_category().message(code);
+}
+
 }  // namespace tavik::mqtt

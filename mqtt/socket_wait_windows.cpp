@@ -3,6 +3,7 @@
 #include <ws2tcpip.h>
 
 #include <string>
+#include <system_error>
 
 #include "socket_wait.hpp"
 
@@ -77,6 +78,11 @@ Result<std::unique_ptr<SocketWait>> SocketWait::create() {
         return Failure{why};
     }
     return std::unique_ptr<SocketWait>(std::make_unique<LoopbackWait>(self));
+}
+
+// Winsock's codes are the system's, not the C library's (which has no words for them).
+std::string socketErrorText(int code) {
+    return std::system_category().message(code);
 }
 
 }  // namespace tavik::mqtt

@@ -176,6 +176,8 @@ SendSession::Step SendSession::finish() {
     m_log.record(nullptr);
     SendResult result = std::move(m_active->result);
     result.status = sendStatus(m_active->sent);
+    result.written =
+        m_active->sent == TransmitResult::kSent || m_active->sent == TransmitResult::kCutShort;
     m_active.reset();
     return {std::move(result), {}};
 }

@@ -38,6 +38,8 @@ struct SendResult {
     std::int32_t count = -1;  // the packet's element count once encoded, else -1
     // What the send logged, in order; for a refused command, the one line that says why.
     std::vector<std::string> lines;
+    // Some of the packet reached the transmitter: all of it, or the reports before a failed write.
+    bool written = false;
 
     bool encoded() const { return count > 0; }
     bool badInput() const {

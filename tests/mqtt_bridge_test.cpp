@@ -190,6 +190,11 @@ TEST_F(MqttBridgeTest, EveryPayloadGetsItsResult) {
          "sent",
          "tavik T3 12",
          true},
+        {R"({"system":"T3","command":"12","id":"own"})",
+         {.responseTopic = "tavik/r1/state"},
+         "sent",
+         "tavik T3 12",
+         true},
         {R"({"system":"T3","command":"12","id":"a"})", {}, "duplicate", "同じ ID", false},
         {R"({"system":"T3","command":"12","id":"r"})",
          {.retain = true},
@@ -200,6 +205,11 @@ TEST_F(MqttBridgeTest, EveryPayloadGetsItsResult) {
          {},
          "expired",
          "古いコマンド",
+         false},
+        {R"({"system":"T3","command":"12","sent_at":1e300})",
+         {},
+         "refused",
+         "形式が正しくありません",
          false},
         {"12", {}, "refused", "システム指定が間違っています。", false},
         {R"({"system":"T3",)", {}, "refused", "形式が正しくありません", false},
@@ -251,6 +261,9 @@ TEST_F(MqttBridgeTest, EveryPayloadGetsItsResult) {
     for (const auto& message : test::onTopic(got, "tavik/r1/result")) {
         EXPECT_FALSE(message.retain);
     }
+    for (const auto& message : test::onTopic(got, "tavik/r1/state")) {
+        EXPECT_TRUE(json::parse(message.payload).contains("state")) << "a result over the state";
+    }
     // The retained command stays on the broker; a restart never sends it, nor an id it has sent.
     EXPECT_EQ(bridge->stop(), 0) << bridge->err();
     EXPECT_FALSE(online(watch.waitFor([](const Messages& m) { return !online(m, "r1"); }), "r1"))
@@ -264,6 +277,18 @@ TEST_F(MqttBridgeTest, EveryPayloadGetsItsResult) {
     ASSERT_EQ(results(after, "r1").size(), before + 1) << "the retained command gives nothing";
     EXPECT_EQ(results(after, "r1")[before]["status"], "duplicate");
     EXPECT_EQ(backend.writes(kDevice).size(), sent);
+    // A packet that never reached the transmitter gives its id back: sent when it comes again.
+    backend.plug({.path = kDevice, .serialNumber = "T-0001", .failEveryWrite = true});
+    ASSERT_TRUE(sender.publish("tavik/r1/send", R"({"system":"T3","command":"12","id":"w"})"));
+    watch.waitFor([&](const Messages& m) { return results(m, "r1").size() > before + 1; });
+    backend.plug({.path = kDevice, .serialNumber = "T-0001"});
+    ASSERT_TRUE(sender.publish("tavik/r1/send", R"({"system":"T3","command":"12","id":"w"})"));
+    const auto again = results(
+        watch.waitFor([&](const Messages& m) { return results(m, "r1").size() > before + 2; }),
+        "r1");
+    ASSERT_EQ(again.size(), before + 3);
+    EXPECT_EQ(again[before + 1]["status"], "not-delivered");
+    EXPECT_EQ(again[before + 2]["status"], "sent");
 }
 
 // The broker stopped and started again under a stream of commands, then killed: the bridge
@@ -390,47 +415,90 @@ TEST_F(MqttBridgeTest, StaleAndTooManyCommandsAreNotSent) {
     EXPECT_EQ(all.size(), 1005U);
 }
 
-// Refusals to start, as processes: a room another bridge serves, a wrong password; a broker not
+// Refusals to start, as processes: a room another bridge serves (here or elsewhere), a password
+// others may read, a wrong one; a bridge displaced on the broker ends; a broker not
 // there yet is waited for, said once.
 TEST_F(MqttBridgeTest, RefusesToStartOrWaitsForTheBroker) {
     const std::string state = "STATE_DIRECTORY=" + stateFolder("refusals");
-    BridgeRun first(backend, stateFolder("first"),
+    const std::string firstState = stateFolder("first");
+    BridgeRun first(backend, firstState,
                     {"--broker", broker.url(), "--room", "r5", "--no-discovery"});
     MqttTestClient watch(broker.port(), {"tavik/r5/state"});
     watch.waitFor([](const Messages& m) { return online(m, "r5"); });
-    const test::ProcessResult second = test::runProcess(
-        TAVIK_MQTT_PROGRAM_PATH, {"--broker", broker.url(), "--room", "r5"}, {}, {state});
-    EXPECT_EQ(second.exitCode, 2);
-    EXPECT_NE(second.err.find("room r5 is already served by "), std::string::npos) << second.err;
+    // On this computer (its journal would be rewritten under the first), then on another.
+    for (const auto& [env, said] :
+         std::map<std::string, std::string>{{"STATE_DIRECTORY=" + firstState, "on this computer"},
+                                            {state, "; stop the bridge there first"}}) {
+        const test::ProcessResult second = test::runProcess(
+            TAVIK_MQTT_PROGRAM_PATH, {"--broker", broker.url(), "--room", "r5"}, {}, {env});
+        EXPECT_EQ(second.exitCode, 2);
+        EXPECT_NE(second.err.find(said), std::string::npos) << second.err;
+    }
     EXPECT_TRUE(online(watch.messages(), "r5")) << "the first one keeps the room";
-    first.stop();  // one bridge at a time in this process: each takes SIGTERM
+    // One that slipped past the check says it is online: this one leaves the room to it, its
+    // state standing. A state of the wrong types is no other bridge.
+    MqttTestClient other(broker.port());
+    ASSERT_TRUE(other.publish("tavik/r5/state", R"({"state":["online"],"host":7})"));
+    ASSERT_TRUE(
+        other.publish("tavik/r5/state", R"({"state":"online","host":"box9"})", {.retain = true}));
+    for (int tries = 0; tries < 250 && !first.ended(); ++tries) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(first.stop(), 2);  // one bridge at a time in this process: each takes SIGTERM
+    EXPECT_NE(first.err().find("served by box9 as well"), std::string::npos) << first.err();
+    EXPECT_EQ(json::parse(test::onTopic(watch.messages(), "tavik/r5/state").back().payload)["host"],
+              "box9");
 
-    Broker locked("password_file " + std::string() + "PASSWORDS\nallow_anonymous false\n");
-    const std::string passwords = locked.folder() + "/passwords";
+    // Logins over TLS too, with a certificate for 127.0.0.1 that is its own authority: the
+    // system's authorities (OpenSSL's SSL_CERT_FILE here) when no --cafile is given.
+    Broker locked;
+    const std::string folder = locked.folder();
+    const std::string passwords = folder + "/passwords";
     ASSERT_EQ(
         test::runProcess("/usr/bin/mosquitto_passwd", {"-b", "-c", passwords, "counter", "right"})
             .exitCode,
         0);
+    ASSERT_EQ(test::runProcess(
+                  "/usr/bin/openssl",
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                   "-nodes", "-keyout", folder + "/key.pem", "-out", folder + "/cert.pem", "-days",
+                   "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"})
+                  .exitCode,
+              0);
+    const int tlsPort = test::freeLoopbackPort();
     {
         std::string config;
-        std::ifstream in(locked.folder() + "/mosquitto.conf");
+        std::ifstream in(folder + "/mosquitto.conf");
         std::getline(in, config, '\0');
-        config.replace(config.find("PASSWORDS"), 9, passwords);
-        config.replace(config.find("allow_anonymous true"), 20, "");
-        std::ofstream(locked.folder() + "/mosquitto.conf") << config;
+        config.replace(config.find("allow_anonymous true"), 20,
+                       "allow_anonymous false\npassword_file " + passwords);
+        std::ofstream(folder + "/mosquitto.conf")
+            << config << "listener " << tlsPort << " 127.0.0.1\ncertfile " << folder
+            << "/cert.pem\nkeyfile " << folder << "/key.pem\n";
     }
     ASSERT_TRUE(locked.start());
     const std::string wrong = locked.folder() + "/wrong";
     std::ofstream(wrong) << "wrong\n";
+    chmod(wrong.c_str(), 0640);
+    const std::vector<std::string> login{"--room",          "r6", "--user", "counter",
+                                         "--password-file", wrong};
+    std::vector<std::string> plain{"--broker", locked.url()};
+    plain.insert(plain.end(), login.begin(), login.end());
+    const test::ProcessResult open = test::runProcess(TAVIK_MQTT_PROGRAM_PATH, plain, {}, {state});
+    EXPECT_EQ(open.exitCode, 2);
+    EXPECT_NE(open.err.find("is open to other users"), std::string::npos) << open.err;
     chmod(wrong.c_str(), 0600);
-    const test::ProcessResult refused = test::runProcess(
-        TAVIK_MQTT_PROGRAM_PATH,
-        {"--broker", locked.url(), "--room", "r6", "--user", "counter", "--password-file", wrong},
-        {}, {state});
-    EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_NE(refused.err.find("refused the login"), std::string::npos) << refused.err;
-    EXPECT_EQ(refused.out.find("wrong"), std::string::npos) << "the password is never logged";
-    EXPECT_EQ(refused.err.find("wrong\n"), std::string::npos);
+    const std::string tls = "mqtts://127.0.0.1:" + std::to_string(tlsPort);
+    for (const std::string& url : {locked.url(), tls}) {
+        std::vector<std::string> args{"--broker", url};
+        args.insert(args.end(), login.begin(), login.end());
+        const test::ProcessResult refused = test::runProcess(
+            TAVIK_MQTT_PROGRAM_PATH, args, {}, {state, "SSL_CERT_FILE=" + folder + "/cert.pem"});
+        EXPECT_EQ(refused.exitCode, 2) << url;
+        EXPECT_NE(refused.err.find("refused the login"), std::string::npos) << refused.err;
+        EXPECT_EQ(refused.out.find("wrong"), std::string::npos) << "the password is never logged";
+        EXPECT_EQ(refused.err.find("wrong\n"), std::string::npos);
+    }
 
     // No broker yet on this port: tried again and again, said once; then it comes.
     Broker later;
