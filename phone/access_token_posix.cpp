@@ -14,8 +14,9 @@
 namespace tavik::phone {
 namespace {
 
-std::string failure(const std::string& path, const char* what) {
-    return "cannot " + std::string(what) + " token file " + path + ": " +
+std::string failure(const std::string& path, const char* what,
+                    const std::string& kind = "token file") {
+    return "cannot " + std::string(what) + " " + kind + " " + path + ": " +
            std::generic_category().message(errno);
 }
 
@@ -82,11 +83,11 @@ Result<std::string> readPrivateFile(const std::string& path, const std::string& 
     // Without blocking: opening a FIFO would wait for a writer, before serving and signals.
     const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return Failure{failure(path, "open")};
+        return Failure{failure(path, "open", kind)};
     }
     struct stat info {};
     if (fstat(fd, &info) != 0) {
-        Failure failed{failure(path, "examine")};
+        Failure failed{failure(path, "examine", kind)};
         close(fd);
         return failed;
     }
@@ -113,7 +114,7 @@ Result<std::string> readPrivateFile(const std::string& path, const std::string& 
     const ssize_t got = read(fd, buffer.data(), buffer.size());
     close(fd);
     if (got < 0) {
-        return Failure{failure(path, "read")};
+        return Failure{failure(path, "read", kind)};
     }
     buffer.resize(static_cast<std::size_t>(got));
     return buffer;

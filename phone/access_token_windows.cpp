@@ -15,8 +15,9 @@
 namespace tavik::phone {
 namespace {
 
-std::string failure(const std::string& path, const char* what, DWORD error) {
-    return "cannot " + std::string(what) + " token file " + path + ": " + systemErrorText(error);
+std::string failure(const std::string& path, const char* what, DWORD error,
+                    const std::string& kind = "token file") {
+    return "cannot " + std::string(what) + " " + kind + " " + path + ": " + systemErrorText(error);
 }
 
 struct HandleCloser {
@@ -153,13 +154,13 @@ Result<std::string> readPrivateFile(const std::string& path, const std::string& 
     std::array<unsigned char, 256> userStorage{};
     PSID user = currentUser(userStorage);
     if (user == nullptr) {
-        return Failure{failure(path, "check", GetLastError())};
+        return Failure{failure(path, "check", GetLastError(), kind)};
     }
     const std::wstring name = wideFromUtf8(path);
     const Handle file(CreateFileW(name.c_str(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
-        return Failure{failure(path, "open", GetLastError())};
+        return Failure{failure(path, "open", GetLastError(), kind)};
     }
     // Anyone who can read the file has the secret; anyone who can write it can choose it.
     if (!ownedAlone(file.get(), user)) {
@@ -169,7 +170,7 @@ Result<std::string> readPrivateFile(const std::string& path, const std::string& 
     std::string buffer(maxSize, '\0');
     DWORD got = 0;
     if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-        return Failure{failure(path, "read", GetLastError())};
+        return Failure{failure(path, "read", GetLastError(), kind)};
     }
     buffer.resize(got);
     return buffer;
