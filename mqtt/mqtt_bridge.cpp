@@ -250,7 +250,6 @@ Result<std::unique_ptr<MqttClient>> MqttBridge::makeClient() {
             }
         });
     };
-
     Result<std::unique_ptr<MqttClient>> client =
         MqttClient::create(id, probing, std::move(callbacks));
     if (!client) {
@@ -280,6 +279,7 @@ bool MqttBridge::connectOnce() {
         m_client = std::move(made.value());
     }
     const bool probing = m_phase == Phase::kProbing;
+    m_answered = false;
     const Result<void> connected =
         m_client->connect(m_options.host, m_options.port, m_options.keepAlive,
                           probing ? 0s : m_options.sessionExpiry);
@@ -295,6 +295,7 @@ bool MqttBridge::connectOnce() {
 }
 
 void MqttBridge::onConnected(int reason) {
+    m_answered = true;
     if (reason != 0) {
         const std::string why = MqttClient::reasonText(reason);
         if (MqttClient::isLoginRefusal(reason) && !m_everConnected) {
@@ -330,7 +331,7 @@ void MqttBridge::onDisconnected() {
     if (m_connected && m_phase == Phase::kServing) {
         m_log.appendLog(notePrefix() + "lost the broker at " + urlOf(m_options) +
                         "; connecting again");
-    } else if (!m_connected && m_phase != Phase::kStopped) {
+    } else if (!m_connected && !m_answered && m_phase != Phase::kStopped) {
         // Reached, but closed before it answered: TLS refused (an untrusted certificate), or no
         // MQTT broker on that port.
         const std::string why = m_client->lastError();

@@ -137,6 +137,7 @@ class MqttBridge {
     std::unique_ptr<MqttClient> m_client;
     std::vector<std::function<void()>> m_deferred;  // the client's events of the last step
     bool m_connected = false;
+    bool m_answered = false;  // the broker answered this connection's CONNECT, yes or no
     bool m_everConnected = false;
     std::string m_lastNote;
     std::chrono::seconds m_backOff{0};
