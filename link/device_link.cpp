@@ -30,6 +30,29 @@ std::string cannotOpenMessage(const std::string& path, const std::string& reason
     return "デバイスを開けません(" + path + ": " + reason + ")。";
 }
 
+// A packet's hold on its device, let go at the end of the packet or before the device goes.
+class PacketHold {
+  public:
+    explicit PacketHold(HidDevice* device) : m_device(device) {
+        if (m_device != nullptr) {
+            m_device->holdForPacket();
+        }
+    }
+    ~PacketHold() { release(); }
+    PacketHold(const PacketHold&) = delete;
+    PacketHold& operator=(const PacketHold&) = delete;
+
+    void release() {
+        if (m_device != nullptr) {
+            m_device->releasePacket();
+            m_device = nullptr;
+        }
+    }
+
+  private:
+    HidDevice* m_device;
+};
+
 }  // namespace
 
 bool namesTransmitter(const std::string& name, const std::string& resolvedPath,
@@ -191,10 +214,12 @@ TransmitResult DeviceLink::transmitPacket(const CodePacket& packet, std::int32_t
     }
     Connection& connection = *m_current;
     const ReportSplit split = splitIntoReports(packet, count);
+    PacketHold hold(connection.writeHandle.get());
     for (int r = 0; r < split.count; ++r) {
         const OutputReport& report = split.reports[static_cast<std::size_t>(r)];
         if (!connection.writeHandle ||
             !connection.writeHandle->write(report.data(), report.size())) {
+            hold.release();
             connection.writeHandle.reset();
             m_log.appendLog(messages::kSendFailed);
             m_connected = 0;

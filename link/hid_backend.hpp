@@ -45,6 +45,11 @@ class HidDevice {
     virtual bool readOmitsReportId() const { return false; }
     // Writes one whole output report (report ID first). False when the write failed.
     virtual bool write(const std::uint8_t* data, std::size_t length) = 0;
+    // Held from a packet's first report to its last, so that another program writing to the same
+    // transmitter cannot put its reports between them. It waits while another program holds it,
+    // as a write waits for the device: for that program's few reports. Nothing by default.
+    virtual void holdForPacket() {}
+    virtual void releasePacket() {}
 };
 
 // The only way the link reaches devices: the HID library in the program, a fake in tests.

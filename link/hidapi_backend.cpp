@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "hidapi_backend.hpp"
 
+#include <fcntl.h>
 #include <hidapi.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <system_error>
@@ -49,8 +52,16 @@ std::string toUtf8(const wchar_t* text) {
 // opens the device twice: one handle for the reader, one for the window's thread).
 class HidapiDevice : public HidDevice {
   public:
-    explicit HidapiDevice(hid_device* device) : m_device(device) {}
-    ~HidapiDevice() override { hid_close(m_device); }
+    // The packet hold is a lock on the device node (hidraw's /dev/hidrawN), which every program
+    // that opens it can take: another descriptor of it, as hidapi does not give its own.
+    HidapiDevice(hid_device* device, const std::string& path)
+        : m_device(device), m_node(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {}
+    ~HidapiDevice() override {
+        hid_close(m_device);
+        if (m_node >= 0) {
+            close(m_node);
+        }
+    }
     HidapiDevice(const HidapiDevice&) = delete;
     HidapiDevice& operator=(const HidapiDevice&) = delete;
 
@@ -78,8 +89,20 @@ class HidapiDevice : public HidDevice {
         return hid_write(m_device, data, length) == static_cast<int>(length);
     }
 
+    void holdForPacket() override {
+        if (m_node >= 0) {
+            flock(m_node, LOCK_EX);
+        }
+    }
+    void releasePacket() override {
+        if (m_node >= 0) {
+            flock(m_node, LOCK_UN);
+        }
+    }
+
   private:
     hid_device* m_device;
+    int m_node;  // -1 where the path is no file (another hidapi backend)
     ReadInterrupt m_interrupt;
 };
 
@@ -118,7 +141,7 @@ std::unique_ptr<HidDevice> HidapiBackend::open(const std::string& path, std::str
         error = reason != 0 ? std::generic_category().message(reason) : toUtf8(hid_error(nullptr));
         return nullptr;
     }
-    return std::make_unique<HidapiDevice>(device);
+    return std::make_unique<HidapiDevice>(device, path);
 }
 
 std::string HidapiBackend::resolvePath(const std::string& name) {

@@ -10,6 +10,7 @@ extern "C" {
 #include <hidsdi.h>
 }
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -20,6 +21,12 @@ namespace tavik {
 namespace {
 
 constexpr DWORD kWriteTimeoutMs = 1000;
+constexpr DWORD kPacketWaitMs = 5000;
+
+std::wstring mutexName(std::wstring path) {
+    std::replace(path.begin(), path.end(), L'\\', L'/');
+    return L"Local\\tavik-transmitter-" + path;
+}
 
 std::string lastErrorText() {
     return systemErrorText(GetLastError());
@@ -60,10 +67,13 @@ std::string hidString(HANDLE device, BOOLEAN(__stdcall* query)(HANDLE, PVOID, UL
 // so no call blocks without bound.
 class WindowsHidDevice : public HidDevice {
   public:
-    WindowsHidDevice(HANDLE device, std::size_t inputLength)
+    // The packet hold is a mutex named after the device's path, which every program that opens
+    // the device finds (a name holds no backslash).
+    WindowsHidDevice(HANDLE device, std::size_t inputLength, std::wstring path)
         : m_device(device),
           m_event(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
           m_cancel(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          m_packet(CreateMutexW(nullptr, FALSE, mutexName(std::move(path)).c_str())),
           m_inputLength(inputLength) {}
 
     int read(std::uint8_t* buffer, std::size_t length, int timeoutMs) override {
@@ -91,6 +101,20 @@ class WindowsHidDevice : public HidDevice {
 
     // The wait of a read also watches this event, so another thread can end it at once.
     void cancelRead() override { SetEvent(m_cancel.get()); }
+
+    // Another program's packet is a few writes, each bounded: past that bound, it is stuck.
+    void holdForPacket() override {
+        const DWORD got = m_packet.get() != nullptr
+                              ? WaitForSingleObject(m_packet.get(), kPacketWaitMs)
+                              : WAIT_FAILED;
+        m_held = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+    }
+    void releasePacket() override {
+        if (m_held) {
+            ReleaseMutex(m_packet.get());
+            m_held = false;
+        }
+    }
 
   private:
     enum class Outcome { kDone, kFailed, kTimedOut, kCancelled };
@@ -128,6 +152,8 @@ class WindowsHidDevice : public HidDevice {
     Handle m_device;
     Handle m_event;
     Handle m_cancel;  // set once: this handle's reads are over
+    Handle m_packet;  // null when it could not be made: no hold
+    bool m_held = false;
     std::size_t m_inputLength;
     Outcome m_outcome = Outcome::kDone;
 };
@@ -196,7 +222,7 @@ std::unique_ptr<HidDevice> WindowsHidBackend::open(const std::string& path, std:
         }
         HidD_FreePreparsedData(preparsed);
     }
-    return std::make_unique<WindowsHidDevice>(device, inputLength);
+    return std::make_unique<WindowsHidDevice>(device, inputLength, wide);
 }
 
 std::unique_ptr<HidBackend> createPlatformHidBackend() {
